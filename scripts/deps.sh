@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the demo need; does nothing
 # when they are all present.
 set -euo pipefail
-PKGS=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+PKGS=(g++ cmake python3 ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
       libjpeg62-turbo-dev xvfb xauth fonts-dejavu-core)
 missing=()
 for p in "${PKGS[@]}"; do

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the source simulator with a few sources on two
+# lines, points COM1 and COM2 of the program's settings at it, and starts the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+./scripts/build.sh
+ROOT="$PWD"
+RUN="$ROOT/demo-run"
+mkdir -p "$RUN"
+SIM="$ROOT/build/tools/ardemo-sim"
+APPDIR="$ROOT/build/app"
+INI="$APPDIR/ardemo.INI"
+
+echo "== simulator: line A (COM1) sources 1, 5, 12; line B (COM2) sources 0, 3"
+"$SIM" --log "$RUN/frames.log" \
+    --line "$RUN/COM1" \
+        --source addr=1,type=ZDR300-S,serial=4711,u=0,tol=2,slew=40 \
+        --source addr=5,type=ZDR300-S,serial=4712,u=12,tol=1,out=1,slew=40,noise=0.4 \
+        --source addr=12,type=ZDR150,serial=815,u=0,slew=25 \
+    --line "$RUN/COM2" \
+        --source addr=0,type=ZDR600-S,serial=90210,u=100,out=1,tol=5,slew=60 \
+        --source addr=3,type=ZDR300-S,serial=4713,u=0,slew=40 \
+    > "$RUN/sim.out" 2>&1 &
+SIM_PID=$!
+trap 'kill $SIM_PID 2>/dev/null || true' EXIT
+for _ in $(seq 50); do grep -q '^ready' "$RUN/sim.out" 2>/dev/null && break; sleep 0.1; done
+cat "$RUN/sim.out"
+
+# The program's settings file keeps everything else it holds; only the "Ports" section
+# is (re)written to point at the simulator.
+echo "== settings: $INI ([Ports] COM1, COM2 -> simulator)"
+touch "$INI"
+python3 - "$INI" "$RUN" <<'PY'
+import sys
+ini, run = sys.argv[1], sys.argv[2]
+data = open(ini, 'rb').read().decode('cp1250', 'replace').splitlines()
+out, skip = [], False
+for line in data:
+    s = line.strip()
+    if s.startswith('['):
+        skip = s.lower() == '[ports]'
+    if not skip:
+        out.append(line)
+out += ['[Ports]', f'COM1={run}/COM1', f'COM2={run}/COM2']
+open(ini, 'wb').write(('\r\n'.join(out) + '\r\n').encode('cp1250'))
+PY
+
+echo "== starting ardemo: press 'Připoj' (Add), choose line A with 'Com 01' or line B with 'Com 02'"
+cd "$RUN"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "   (no display found: running under a virtual X server)"
+    xvfb-run -a -s "-screen 0 1280x900x24" "$APPDIR/ardemo"
+else
+    "$APPDIR/ardemo"
+fi
