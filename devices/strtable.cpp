@@ -88,6 +88,9 @@ const TEntry Table[] = {
     {sRunHint, "Spustění program", "Run program"},
     {sStopHint, "Stop programu", "Stop program"},
     {sNoAnswerPanel, "NEKOMUNIKUJE", "NO ANSWER"},
+
+    {sProgEnterHint, "Enter: další buňka, Ctrl+Enter: OK", "Enter: next cell, Ctrl+Enter: OK"},
+    {sProgOKHint, "Potvrdit program (Ctrl+Enter)", "Confirm the program (Ctrl+Enter)"},
 };
 // clang-format on
 

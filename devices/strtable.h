@@ -27,6 +27,8 @@ enum TStrId {
     // source panel
     sProgHint, sRecord, sRecordHint, sColor, sColorHint, sRemove, sRemoveHint, sOutHint,
     sStaHint, sVoltHint, sTolHint, sRunHint, sStopHint, sNoAnswerPanel,
+    // program editor: what Enter and Ctrl+Enter do
+    sProgEnterHint, sProgOKHint,
     sStrCount
 };
 
