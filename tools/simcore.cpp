@@ -175,16 +175,16 @@ void SimSource::SetNoiseSource(std::function<double()> source)
 
 void SimSource::AdvanceTo(std::int64_t nowMs)
 {
-    const std::int64_t elapsed = nowMs - lastMs_;
-    if (elapsed <= 0)
-        return;
-    lastMs_ = nowMs;
     // With the output off the terminals discharge towards 0 at the same rate.
     const double target = output_ ? setVoltage_ : 0.0;
     if (config_.slew <= 0) {
         level_ = target;
         return;
     }
+    const std::int64_t elapsed = nowMs - lastMs_;
+    if (elapsed <= 0)
+        return;
+    lastMs_ = nowMs;
     const double step = config_.slew * double(elapsed) / 1000.0;
     if (std::abs(target - level_) <= step)
         level_ = target;

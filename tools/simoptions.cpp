@@ -13,6 +13,13 @@ namespace {
 constexpr int MaxConfigDepth = 8;
 constexpr int MaxDelayMs = 600000;
 
+// An error already prefixed with the name of the file it stands in.
+class ConfigFileError : public OptionError
+{
+public:
+    using OptionError::OptionError;
+};
+
 [[noreturn]] void Fail(std::string_view spec, const std::string &what)
 {
     throw OptionError("source \"" + std::string(spec) + "\": " + what);
@@ -112,8 +119,10 @@ void Parser::ReadConfig(const std::string &file, int depth)
     text << in.rdbuf();
     try {
         Words(ConfigWords(text.str()), depth);
+    } catch (const ConfigFileError &) {
+        throw;
     } catch (const OptionError &e) {
-        throw OptionError(file + ": " + e.what());
+        throw ConfigFileError(file + ": " + e.what());
     }
 }
 
