@@ -1,0 +1,14 @@
+#pragma once
+
+// COM number to device path. The application names its settings file once; the "Ports"
+// section of that file (COM1=/dev/ttyUSB0) is read each time a port opens, so an edited
+// file takes effect at the next connection. A port without an entry is /dev/ttyS<n-1>.
+
+#include <QByteArray>
+#include <QString>
+
+void AfSetPortMapFile(const QString &iniPath);
+QString AfPortMapFile();
+
+// The device path for COM port Number (Number >= 1).
+QByteArray AfPortDevicePath(int number);

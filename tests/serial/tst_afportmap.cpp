@@ -1,0 +1,82 @@
+#include "afportmap.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestAfPortMap : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_ini;
+
+    void writeIni(const QByteArray &text)
+    {
+        QFile f(m_ini);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(text), text.size());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        QVERIFY(m_dir.isValid());
+        QDir::setCurrent(m_dir.path());
+        m_ini = m_dir.filePath(QStringLiteral("ardemo.INI"));
+    }
+
+    void lookUp_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("named") << 1 << QByteArray("/dev/ttyUSB0");
+        QTest::newRow("key case and blanks") << 2 << QByteArray("/dev/pts/7");
+        QTest::newRow("quoted") << 4 << QByteArray("/dev/serial/by-id/usb-FTDI x");
+        QTest::newRow("two digits, not COM1") << 10 << QByteArray("/dev/ttyACM0");
+        QTest::newRow("empty value: default") << 3 << QByteArray("/dev/ttyS2");
+        QTest::newRow("only in another section: default") << 5 << QByteArray("/dev/ttyS4");
+        QTest::newRow("commented out: default") << 6 << QByteArray("/dev/ttyS5");
+        QTest::newRow("no entry: default") << 15 << QByteArray("/dev/ttyS14");
+    }
+    void lookUp()
+    {
+        QFETCH(int, number);
+        QFETCH(QByteArray, path);
+        // CP1250 text elsewhere in the file must not disturb the ASCII keys.
+        writeIni("\xEF\xBB\xBF[Setup]\r\nLang=cz\r\nPath=/home/\x9A\xE8\x9D\r\nCOM5=/dev/x\r\n"
+                 "\r\n[ports]\r\n"
+                 "COM1=/dev/ttyUSB0\r\n"
+                 "  com2 =  /dev/pts/7  \r\n"
+                 "COM3=\r\n"
+                 "COM4=\"/dev/serial/by-id/usb-FTDI x\"\r\n"
+                 "; COM6=/dev/ttyUSB6\r\n"
+                 "COM10=/dev/ttyACM0\r\n"
+                 "[Other]\r\nCOM15=/dev/nothing\r\n");
+        AfSetPortMapFile(m_ini);
+        QCOMPARE(AfPortDevicePath(number), path);
+    }
+
+    void readAgainAtEveryOpen()
+    {
+        writeIni("[Ports]\nCOM1=/dev/ttyUSB0\n");
+        AfSetPortMapFile(m_ini);
+        QCOMPARE(AfPortDevicePath(1), QByteArray("/dev/ttyUSB0"));
+        writeIni("[Ports]\nCOM1=/dev/ttyUSB1\n");
+        QCOMPARE(AfPortDevicePath(1), QByteArray("/dev/ttyUSB1"));
+    }
+
+    void withoutFile()
+    {
+        AfSetPortMapFile(m_dir.filePath(QStringLiteral("missing.INI")));
+        QCOMPARE(AfPortDevicePath(1), QByteArray("/dev/ttyS0"));
+        AfSetPortMapFile(QString());
+        QCOMPARE(AfPortMapFile(), QString());
+        QCOMPARE(AfPortDevicePath(15), QByteArray("/dev/ttyS14"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAfPortMap)
+#include "tst_afportmap.moc"
