@@ -4,7 +4,15 @@
 
 #include "strtable.h"
 
+#include <QColor>
 #include <QDialog>
+#include <QList>
+
+namespace Ui {
+class TFormPripoj;
+}
+class QComboBox;
+class QRadioButton;
 
 class TFormPripoj : public QDialog
 {
@@ -13,8 +21,46 @@ public:
     explicit TFormPripoj(QWidget *parent = nullptr);
     ~TFormPripoj() override;
     void ApplyLanguage(TLangSet Set);
+
+    // The dialog's handlers, named after their controls; the line of a shared handler is
+    // the last character of the sender's name.
+    void FormShow();
+    void RadioButton1Click(QObject *Sender);
+    void ComboBox1Click();
+    void ComboBox2Click();
+    void ComboBox3Click();
+    void ComboBox4Click();
+    void ComboBox1Change(QObject *Sender);
+    void PanelColorClick();
+    // Connects the source. A port text whose 5th and 6th characters are no number throws
+    // EConvertError before anything changes.
+    void Button1Click();
+    void Button2Click();
+
+    // Fills the address list with the addresses free on the line.
+    void FillAddressList(int Line);
+    // The selected line 1..4.
+    int SelectedLine() const;
+    QColor SwatchColor() const;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
+private:
+    QRadioButton *Radio(int line) const;
+    QComboBox *Ports(int line) const;
+    void UpdateConnectButton();
+
+    Ui::TFormPripoj *ui;
+    bool m_portChosen = false; // the operator has changed a port text since start-up
+    bool m_centred = false;
 };
 
 extern TFormPripoj *FormPripoj;
 
+// The address list of FormPripoj for the line (unit Global's routine).
 void FillAddressList(int Line);
+// Addresses 0..31 not taken by a connected source on the line, ascending.
+QList<int> FreeAddresses(int Line);
+// Default colour of a new source by the slot it will take (0: no free slot).
+QColor DefaultSourceColor(int Slot);

@@ -70,6 +70,7 @@ const TEntry Table[] = {
     {sRadio4, "Linka D", "Line D"},
     {sConnect, "Připoj", "Add"},
     {sCancel, "Storno", "Cancel"},
+    {sNoFreeAddress, "Na lince není volná adresa.", "No free address on this line."},
 
     {sOpen, "Načti", "Open"},
     {sSave, "Ulož", "Save"},

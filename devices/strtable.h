@@ -22,6 +22,7 @@ enum TStrId {
     sSaveGraf, sPrint, sAxisXMax, sAxisYMax, sZoom, sRotation,
     // connection dialog
     sPripojCaption, sAddress, sRadio1, sRadio2, sRadio3, sRadio4, sConnect, sCancel,
+    sNoFreeAddress,
     // program editor
     sOpen, sSave,
     // source panel

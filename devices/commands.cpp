@@ -1,0 +1,155 @@
+#include "commands.h"
+
+#include "forms.h"
+#include "global.h"
+#include "panels.h"
+#include "sysutils.h"
+
+namespace {
+
+// An entry's text turns gray once its value is handed to the scheduler; typing starts a
+// new value in black.
+const QColor SentColor = ColorFromRgb(0x808080);
+const QColor TypingColor = ColorFromRgb(0x000000);
+
+// The entries take a dot as the decimal separator; anything unreadable counts as 0.
+double EntryValue(const TEdit *e)
+{
+    if (!e)
+        return 0;
+    bool ok = false;
+    const double v = StrToFloatDot(e->text(), &ok);
+    return ok ? v : 0;
+}
+
+void SendVoltage(int slot)
+{
+    TDevice &d = Devices[slot];
+    d.USet = EntryValue(d.Edit1);
+    d.PendU = true;
+    if (d.Edit1)
+        d.Edit1->SetFontColor(SentColor);
+}
+
+void SendTolerance(int slot)
+{
+    TDevice &d = Devices[slot];
+    d.TolSet = EntryValue(d.Edit2);
+    d.PendTol = true;
+    if (d.Edit2)
+        d.Edit2->SetFontColor(SentColor);
+}
+
+bool IsDigit(char16_t k, char16_t from) { return k >= from && k <= u'9'; }
+
+} // namespace
+
+void ButtSetUClick(QObject *Sender)
+{
+    const int slot = FindSlot(Sender, &TDevice::ButtSetU);
+    if (!slot)
+        return;
+    SendVoltage(slot);
+    const TDevice &d = Devices[slot];
+    if (d.CheckBox1 && d.CheckBox1->isChecked() && Hooks::WriteRecordRow)
+        Hooks::WriteRecordRow(slot);
+}
+
+void ButtSetTolClick(QObject *Sender)
+{
+    const int slot = FindSlot(Sender, &TDevice::ButtSetTol);
+    if (slot)
+        SendTolerance(slot);
+}
+
+void Edit1KeyPress(QObject *Sender, char16_t &Key)
+{
+    auto *edit = qobject_cast<TEdit *>(Sender);
+    if (!edit)
+        return;
+    if (Key == 8 || Key == 10) {
+        // Backspace clears the whole value, not one character.
+        edit->clear();
+    } else if (Key == 13) {
+        // Enter sends like SET, but writes no recording row.
+        if (const int slot = FindSlot(Sender, &TDevice::Edit1))
+            SendVoltage(slot);
+    } else if (IsDigit(Key, u'0')) {
+        if (edit->FontColor() == SentColor) {
+            edit->clear();
+            edit->SetFontColor(TypingColor);
+        }
+        // Whole volts 0..255: a digit that would go beyond is refused, and so is one
+        // that would join a pasted text that is no number.
+        bool ok = false;
+        const int next = (edit->text() + QChar(Key)).toInt(&ok);
+        if (!ok || next > 255)
+            Key = 0;
+    } else {
+        Key = 0;
+    }
+}
+
+void Edit2KeyPress(QObject *Sender, char16_t &Key)
+{
+    auto *edit = qobject_cast<TEdit *>(Sender);
+    if (!edit)
+        return;
+    if (Key == 13)
+        if (const int slot = FindSlot(Sender, &TDevice::Edit2))
+            SendTolerance(slot);
+    // A single digit 1..9: each new digit replaces the previous one.
+    if (Key == 8 || Key == 10 || IsDigit(Key, u'1')) {
+        edit->clear();
+        edit->SetFontColor(TypingColor);
+    } else {
+        Key = 0;
+    }
+}
+
+void Label2Click(QObject *Sender)
+{
+    // Relative to what the source last reported, not to a command still waiting.
+    if (const int slot = FindSlot(Sender, &TDevice::Label2)) {
+        Devices[slot].OutSet = !Devices[slot].OutOn;
+        Devices[slot].PendOut = true;
+    }
+}
+
+void Label3Click(QObject *Sender)
+{
+    if (const int slot = FindSlot(Sender, &TDevice::Label3)) {
+        Devices[slot].StaSet = !Devices[slot].StaOn;
+        Devices[slot].PendSta = true;
+    }
+}
+
+namespace {
+void SetOutputAll(bool on)
+{
+    for (int i = 1; i <= MaxDevices; ++i)
+        if (Devices[i].Used) {
+            Devices[i].OutSet = on;
+            Devices[i].PendOut = true;
+        }
+}
+} // namespace
+
+void ButtOutOnClick() { SetOutputAll(true); }
+
+void ButtOutOffClick() { SetOutputAll(false); }
+
+void ButtoffClick()
+{
+    for (int i = 1; i <= MaxDevices; ++i) {
+        TDevice &d = Devices[i];
+        if (!d.Used)
+            continue;
+        if (d.Edit1) {
+            d.Edit1->setText(QStringLiteral("0"));
+            d.Edit1->SetFontColor(SentColor);
+        }
+        d.USet = 0;
+        d.PendU = true;
+    }
+}
