@@ -61,7 +61,7 @@ struct CommandName
 };
 
 constexpr CommandName CommandNames[] = {
-    {Command::Id, "ID"}, {Command::Nap, "NAP"}, {Command::Out, "OUT"},
+    {Command::Id, "ID"},   {Command::Nap, "NAP"}, {Command::Out, "OUT"},
     {Command::Sta, "STA"}, {Command::Tol, "TOL"},
 };
 
@@ -282,8 +282,8 @@ Reply SimSource::Shape(const std::string &body)
     for (std::size_t i = 0; i < parts; ++i) {
         // Spread the remainder over the first pieces so the sizes differ by one at most.
         const std::size_t size = reply.text.size() / parts + (i < reply.text.size() % parts);
-        reply.writes.push_back(
-            {std::int64_t(f.delayMs) + std::int64_t(i) * SplitGapMs, reply.text.substr(from, size)});
+        reply.writes.push_back({std::int64_t(f.delayMs) + std::int64_t(i) * SplitGapMs,
+                                reply.text.substr(from, size)});
         from += size;
     }
     return reply;

@@ -73,14 +73,13 @@ public:
     explicit Simulator(sim::Options options) : options_(std::move(options)) {}
     ~Simulator();
 
-    void Open();  // throws std::runtime_error
-    void Run();   // until a signal arrives
+    void Open(); // throws std::runtime_error
+    void Run();  // until a signal arrives
 
 private:
     std::int64_t Now() const
     {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start_)
-            .count();
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start_).count();
     }
     static std::int64_t Ms(std::int64_t ns) { return ns / 1'000'000; }
     void Log(std::int64_t ns, const Line &line, sim::LogKind kind, std::string_view text);
@@ -144,7 +143,7 @@ void Simulator::Open()
         fcntl(line.master, F_SETFL, fcntl(line.master, F_GETFL) | O_NONBLOCK);
         fcntl(line.master, F_SETFD, FD_CLOEXEC);
 
-        struct stat st{};
+        struct stat st = {};
         if (lstat(line.path.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode))
                 throw std::runtime_error(line.path + " exists and is not a link");
@@ -326,7 +325,7 @@ int main(int argc, char **argv)
         std::perror("ardemo-sim: pipe");
         return 1;
     }
-    struct sigaction sa{};
+    struct sigaction sa = {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);

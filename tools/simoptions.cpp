@@ -222,8 +222,8 @@ std::vector<std::string> ConfigWords(std::string_view text)
             comment = false;
         else if (c == '#')
             comment = true;
-        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' ||
-                           c == '\v';
+        const bool blank =
+            c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
         if (comment || blank) {
             if (!word.empty())
                 words.push_back(std::move(word));
@@ -260,8 +260,8 @@ Options ParseArguments(const std::vector<std::string> &args)
 
 std::string UsageText()
 {
-    return R"(Usage: ardemo-sim [--log FILE] [--pace] [--config FILE] --line PATH [--source SPEC ...]
-                  [--line PATH [--source SPEC ...] ...]
+    return R"(Usage: ardemo-sim [--log FILE] [--pace] [--config FILE]
+                  --line PATH [--source SPEC ...] [--line PATH [--source SPEC ...] ...]
 
 Simulates power sources on serial lines. Each --line opens a pseudo-terminal and links its
 slave device at PATH (an existing link there is replaced); the --source options after it

@@ -151,8 +151,7 @@ bool TstArdemoSim::Start(QProcess &p, const QStringList &args)
 bool TstArdemoSim::Stop(QProcess &p)
 {
     p.terminate(); // SIGTERM
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit &&
-           p.exitCode() == 0;
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 void TstArdemoSim::conversation()
@@ -161,8 +160,8 @@ void TstArdemoSim::conversation()
     const QString logPath = dir_.filePath("frames.log");
     QProcess p;
     QVERIFY(Start(p, {"--log", logPath, "--line", linkA, "--source", "addr=5,u=12,out=1",
-                      "--source", "addr=10,type=ZDR150,serial=777", "--line", linkB,
-                      "--source", "addr=31,garbage,split=3"}));
+                      "--source", "addr=10,type=ZDR150,serial=777", "--line", linkB, "--source",
+                      "addr=31,garbage,split=3"}));
     QCOMPARE(devices_.size(), 2);
     QCOMPARE(QFileInfo(linkA).symLinkTarget(), devices_[0]);
     QCOMPARE(QFileInfo(linkB).symLinkTarget(), devices_[1]);
@@ -228,20 +227,32 @@ void TstArdemoSim::conversation()
         return QString::fromLatin1(b).replace(QLatin1String("\r"), QLatin1String("\\r"));
     };
     const QStringList expected = {
-        "1 RX " + shown(Frame(5, Command::Id, "?")), "1 TX #05TYPZDR300-SVC1005\\r",
-        "1 RX " + shown(Frame(5, Command::Nap, "???")), "1 TX #05NAP012\\r",
-        "1 RX " + shown(Frame(10, Command::Id, "?")), "1 TX #0ATYPZDR150VC777\\r",
-        "1 BAD " + shown(bad), "1 BAD " + shown(Frame(3, Command::Id, "?")),
-        "1 RX " + shown(Frame(10, Command::Out, "?")), "1 TX #0AOUT0\\r",
-        "1 RX " + shown(Frame(5, Command::Out, "?")), "1 TX #05OUT1\\r",
-        "1 RX " + shown(tol), "1 TX #05TOL1\\r",
+        "1 RX " + shown(Frame(5, Command::Id, "?")),
+        "1 TX #05TYPZDR300-SVC1005\\r",
+        "1 RX " + shown(Frame(5, Command::Nap, "???")),
+        "1 TX #05NAP012\\r",
+        "1 RX " + shown(Frame(10, Command::Id, "?")),
+        "1 TX #0ATYPZDR150VC777\\r",
+        "1 BAD " + shown(bad),
+        "1 BAD " + shown(Frame(3, Command::Id, "?")),
+        "1 RX " + shown(Frame(10, Command::Out, "?")),
+        "1 TX #0AOUT0\\r",
+        "1 RX " + shown(Frame(5, Command::Out, "?")),
+        "1 TX #05OUT1\\r",
+        "1 RX " + shown(tol),
+        "1 TX #05TOL1\\r",
         "2 RX " + shown(Frame(31, Command::Id, "?")),
         "2 TX " + QString::fromStdString(sim::Printable(typ.toStdString())),
-        "1 RX " + shown(Frame(5, Command::Out, "0")), "1 TX #05OK\\r",
-        "1 RX " + shown(Frame(5, Command::Out, "?")), "1 TX #05OUT0\\r",
-        "1 RX " + shown(Frame(5, Command::Nap, "???")), "1 TX #05NAP000\\r",
-        "1 RX " + shown(Frame(5, Command::Out, "?")), "1 TX #05OUT0\\r",
-        "1 RX " + shown(Frame(5, Command::Nap, "???")), "1 TX #05NAP000\\r",
+        "1 RX " + shown(Frame(5, Command::Out, "0")),
+        "1 TX #05OK\\r",
+        "1 RX " + shown(Frame(5, Command::Out, "?")),
+        "1 TX #05OUT0\\r",
+        "1 RX " + shown(Frame(5, Command::Nap, "???")),
+        "1 TX #05NAP000\\r",
+        "1 RX " + shown(Frame(5, Command::Out, "?")),
+        "1 TX #05OUT0\\r",
+        "1 RX " + shown(Frame(5, Command::Nap, "???")),
+        "1 TX #05NAP000\\r",
     };
     QCOMPARE(rows, expected);
 }

@@ -81,11 +81,16 @@ void TstSimCore::workedFrames_data()
     QTest::addColumn<sim::Command>("command");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("frame");
-    QTest::newRow("identification 1") << 1 << Command::Id << "?" << "@01ID?2D\r";
-    QTest::newRow("voltage query 5") << 5 << Command::Nap << "???" << "@05NAP???01\r";
-    QTest::newRow("set 12 V at 10") << 10 << Command::Nap << "012" << "@0ANAP012E3\r";
-    QTest::newRow("output on at 31") << 31 << Command::Out << "1" << "@1FOUT1A0\r";
-    QTest::newRow("tolerance 5 at 0") << 0 << Command::Tol << "5" << "@00TOL584\r";
+    QTest::newRow("identification 1") << 1 << Command::Id << "?"
+                                      << "@01ID?2D\r";
+    QTest::newRow("voltage query 5") << 5 << Command::Nap << "???"
+                                     << "@05NAP???01\r";
+    QTest::newRow("set 12 V at 10") << 10 << Command::Nap << "012"
+                                    << "@0ANAP012E3\r";
+    QTest::newRow("output on at 31") << 31 << Command::Out << "1"
+                                     << "@1FOUT1A0\r";
+    QTest::newRow("tolerance 5 at 0") << 0 << Command::Tol << "5"
+                                      << "@00TOL584\r";
 }
 
 void TstSimCore::workedFrames()
@@ -119,8 +124,8 @@ void TstSimCore::rejectedFrames_data()
     QTest::newRow("checksum not hex") << "@01ID?2X\r" << FrameStatus::Malformed;
     QTest::newRow("too short") << "@01I2D\r" << FrameStatus::Malformed;
     // Good checksums, but nothing a source understands.
-    QTest::newRow("unknown command") << Q(BuildRequest(1, Command::Id, "?")).replace("ID", "IX")
-                                     << FrameStatus::BadChecksum;
+    QTest::newRow("unknown command")
+        << Q(BuildRequest(1, Command::Id, "?")).replace("ID", "IX") << FrameStatus::BadChecksum;
     QTest::newRow("unknown command, own sum") << "@01XY?51\r" << FrameStatus::Malformed;
     QTest::newRow("command without value") << "@01NAP40\r" << FrameStatus::Malformed;
     QTest::newRow("checksum includes @") << "@01ID?6D\r" << FrameStatus::BadChecksum;
@@ -182,8 +187,8 @@ void TstSimCore::queriesAndSets_data()
     QTest::newRow("set commands are stored")
         << "ZDR300-S"
         << QStringList{"NAP 012", "OUT 1", "STA 1", "TOL 5", "OUT ?", "STA ?", "TOL ?", "NAP ???"}
-        << QStringList{"#05OK\r", "#05OK\r", "#05OK\r", "#05OK\r", "#05OUT1\r", "#05STA1\r",
-                       "#05TOL5\r", "#05NAP012\r"};
+        << QStringList{"#05OK\r",   "#05OK\r",   "#05OK\r",   "#05OK\r",
+                       "#05OUT1\r", "#05STA1\r", "#05TOL5\r", "#05NAP012\r"};
     QTest::newRow("switching off again")
         << "ZDR300-S" << QStringList{"OUT 1", "OUT 0", "OUT ?", "STA 1", "STA 0", "STA ?"}
         << QStringList{"#05OK\r", "#05OK\r", "#05OUT0\r", "#05OK\r", "#05OK\r", "#05STA0\r"};
@@ -448,7 +453,7 @@ void TstSimCore::dropEveryNth()
     c.slew = 0;
     SimSource s(c);
     const std::vector<std::pair<Command, std::string>> requests = {
-        {Command::Out, "?"}, {Command::Sta, "?"}, {Command::Out, "1"},
+        {Command::Out, "?"}, {Command::Sta, "?"},   {Command::Out, "1"},
         {Command::Out, "?"}, {Command::Nap, "050"}, {Command::Nap, "???"}};
     std::vector<bool> dropped;
     for (const auto &[command, value] : requests) {

@@ -62,10 +62,10 @@ private:
 
 void TstSimOptions::linesAndSources()
 {
-    const Options o = ParseArguments(Words(
-        {"--log", "frames.log", "--line", "/tmp/a", "--source", "addr=1", "--source", "addr=2",
-         "--pace", "--line", "/tmp/b", "--source", "addr=31,type=ZDR150,serial=99", "--line",
-         "/tmp/c"}));
+    const Options o =
+        ParseArguments(Words({"--log", "frames.log", "--line", "/tmp/a", "--source", "addr=1",
+                              "--source", "addr=2", "--pace", "--line", "/tmp/b", "--source",
+                              "addr=31,type=ZDR150,serial=99", "--line", "/tmp/c"}));
     QCOMPARE(o.logPath, std::string("frames.log"));
     QVERIFY(o.pace);
     QVERIFY(!o.help);
@@ -137,29 +137,29 @@ void TstSimOptions::errors_data()
     QTest::newRow("source first") << QStringList{"--source", "addr=1", "--line", "x"}
                                   << "comes before any --line";
     QTest::newRow("line without path") << QStringList{"--line"} << "--line needs a path";
-    QTest::newRow("line followed by option") << QStringList{"--line", "--pace"}
-                                             << "--line needs a path";
-    QTest::newRow("log without file") << QStringList{"--line", "x", "--log"}
-                                      << "--log needs a file name";
+    QTest::newRow("line followed by option")
+        << QStringList{"--line", "--pace"} << "--line needs a path";
+    QTest::newRow("log without file")
+        << QStringList{"--line", "x", "--log"} << "--log needs a file name";
     QTest::newRow("two logs") << QStringList{"--log", "a", "--log", "b", "--line", "x"}
                               << "--log given twice";
-    QTest::newRow("unknown option") << QStringList{"--line", "x", "--fast"}
-                                    << "unknown option \"--fast\"";
-    QTest::newRow("same path twice") << QStringList{"--line", "x", "--line", "x"}
-                                     << "--line x given twice";
+    QTest::newRow("unknown option")
+        << QStringList{"--line", "x", "--fast"} << "unknown option \"--fast\"";
+    QTest::newRow("same path twice")
+        << QStringList{"--line", "x", "--line", "x"} << "--line x given twice";
     QTest::newRow("same address twice")
         << QStringList{"--line", "x", "--source", "addr=3", "--source", "addr=3,u=5"}
         << "address 3 twice on line x";
-    QTest::newRow("address missing") << QStringList{"--line", "x", "--source", "u=5"}
-                                     << "addr is required";
+    QTest::newRow("address missing")
+        << QStringList{"--line", "x", "--source", "u=5"} << "addr is required";
     QTest::newRow("address too high") << QStringList{"--line", "x", "--source", "addr=32"}
                                       << "addr must be a whole number from 0 to 31";
     QTest::newRow("address hex") << QStringList{"--line", "x", "--source", "addr=0x1"}
                                  << "addr must be a whole number from 0 to 31";
     QTest::newRow("tolerance two digits") << QStringList{"--line", "x", "--source", "addr=1,tol=10"}
                                           << "tol must be a whole number from 0 to 9";
-    QTest::newRow("voltage not a number") << QStringList{"--line", "x", "--source", "addr=1,u=12V"}
-                                          << "u must be a number of volts";
+    QTest::newRow("voltage not a number")
+        << QStringList{"--line", "x", "--source", "addr=1,u=12V"} << "u must be a number of volts";
     QTest::newRow("voltage with comma")
         << QStringList{"--line", "x", "--source", "addr=1,u=12,5"} << "unknown item \"5\"";
     QTest::newRow("negative slew") << QStringList{"--line", "x", "--source", "addr=1,slew=-1"}
@@ -168,10 +168,10 @@ void TstSimOptions::errors_data()
                            << "out must be a whole number from 0 to 1";
     QTest::newRow("drop 0") << QStringList{"--line", "x", "--source", "addr=1,drop=0"}
                             << "drop must be a whole number from 1";
-    QTest::newRow("flag with value") << QStringList{"--line", "x", "--source", "addr=1,silent=1"}
-                                     << "silent takes no value";
-    QTest::newRow("value missing") << QStringList{"--line", "x", "--source", "addr=1,delay"}
-                                   << "delay needs a value";
+    QTest::newRow("flag with value")
+        << QStringList{"--line", "x", "--source", "addr=1,silent=1"} << "silent takes no value";
+    QTest::newRow("value missing")
+        << QStringList{"--line", "x", "--source", "addr=1,delay"} << "delay needs a value";
     QTest::newRow("empty type") << QStringList{"--line", "x", "--source", "addr=1,type="}
                                 << "type must be non-empty printable text";
     QTest::newRow("type with CR") << QStringList{"--line", "x", "--source", "addr=1,type=A\rB"}
@@ -197,14 +197,16 @@ void TstSimOptions::errors()
 void TstSimOptions::configFile()
 {
     const QString inner = Write("inner.conf", "--source addr=9 # the ninth\n");
-    const QString conf = Write(
-        "sim.conf", "# two lines of sources\r\n"
-                    "--log frames.log --pace\r\n"
-                    "--line /tmp/la   --source addr=1,u=12   # first source\n"
-                    "\t--source addr=2\n"
-                    "--config " + inner.toUtf8() + "\n"
-                    "#--line /tmp/commented\n"
-                    "--line /tmp/lb\n");
+    const QString conf =
+        Write("sim.conf", "# two lines of sources\r\n"
+                          "--log frames.log --pace\r\n"
+                          "--line /tmp/la   --source addr=1,u=12   # first source\n"
+                          "\t--source addr=2\n"
+                          "--config " +
+                              inner.toUtf8() +
+                              "\n"
+                              "#--line /tmp/commented\n"
+                              "--line /tmp/lb\n");
     const Options o =
         ParseArguments(Words({"--config", conf, "--source", "addr=4", "--line", "/tmp/lc"}));
     QCOMPARE(o.logPath, std::string("frames.log"));
@@ -254,10 +256,11 @@ void TstSimOptions::help()
 void TstSimOptions::usageDocumentsEveryItem()
 {
     const QString usage = QString::fromStdString(UsageText());
-    for (const char *word : {"--line PATH", "--source SPEC", "--log FILE", "--pace",
-                             "--config FILE", "addr=N", "type=TEXT", "serial=TEXT", "u=V",
-                             "tol=D", "out=0|1", "slew=V", "noise=V", "silent", "delay=MS",
-                             "drop=N", "split=N", "garbage", "nocr", "badvolt", "badtol"}) {
+    for (const char *word :
+         {"--line PATH", "--source SPEC", "--log FILE", "--pace", "--config FILE", "addr=N",
+          "type=TEXT",   "serial=TEXT",   "u=V",        "tol=D",  "out=0|1",       "slew=V",
+          "noise=V",     "silent",        "delay=MS",   "drop=N", "split=N",       "garbage",
+          "nocr",        "badvolt",       "badtol"}) {
         QVERIFY2(usage.contains(QLatin1String(word)), word);
     }
 }
