@@ -103,6 +103,9 @@ char TAfCustomSerialPort::ReadChar()
 
 int TAfCustomSerialPort::ReadData(char *buffer, int count)
 {
+    // Refused before reading, so that a short read does not swallow the bytes it got.
+    if (count > 0 && m_core->IsActive() && m_core->InQueue() < count)
+        SignalError(QStringLiteral("Read data error"));
     const int n = m_core->ReadData(buffer, count);
     if (n != count)
         SignalError(QStringLiteral("Read data error"));

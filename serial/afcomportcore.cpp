@@ -84,7 +84,7 @@ bool TAfEvent::Wait(int timeoutMs)
     pollfd p{m_fd, POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (PollFds(&p, 1, left.count() > 0 ? int(left.count()) : 0) > 0
             && (p.revents & POLLIN)) {
@@ -201,8 +201,8 @@ void TAfComPortEventThread::Execute()
         pollfd fds[3] = {{m_stopEvent.Fd(), POLLIN, 0},
                          {core.m_outputDone.Fd(), POLLIN, 0},
                          {waitPending && !lost ? core.m_handle : -1, POLLIN, 0}};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextPoll
-                                                                                - Clock::now());
+        // Rounded up: a wait cut to 0 ms would make the last part of the period a spin.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextPoll - Clock::now());
         PollFds(fds, 3, left.count() > 0 ? int(left.count()) : 0);
         if (fds[0].revents)
             break;
