@@ -1,0 +1,25 @@
+#pragma once
+
+// The application object. An error that escapes an event handler is shown to the operator
+// and the program goes on, as the default error handler of the forms does.
+
+#include <QApplication>
+#include <QString>
+#include <functional>
+
+class TApplication : public QApplication
+{
+    Q_OBJECT
+public:
+    TApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// Shows an error message in a message box. While one box is up, further messages are
+// written to the error output instead of stacking boxes (an error repeated by every tick
+// would otherwise open one more box each 25 ms).
+void ReportError(const QString &message);
+
+using TErrorReporter = std::function<void(const QString &message)>;
+// Replaces the message box (tests); an empty reporter restores it.
+void SetErrorReporter(TErrorReporter reporter);

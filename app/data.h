@@ -1,0 +1,51 @@
+#pragma once
+
+// The data module: the tick timer, the four line ports, the application-wide key hook and
+// the colour dialog; and the tick itself.
+
+#include "forms.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class QEvent;
+
+// The work of one tick after clock and buttons, in the order it runs. The defaults are the
+// units' own routines; tests put observers in their place.
+struct TTickSteps
+{
+    std::function<void()> SampleChart;
+    std::function<void()> ArrangePanels;
+    std::function<void()> RunPrograms;
+    std::function<void(int Line)> ServeLine;
+
+    static TTickSteps Defaults();
+};
+
+class TDM : public TDMBase
+{
+    Q_OBJECT
+public:
+    static constexpr int ResourcePeriod = 250; // until the main window sets the tick period
+
+    explicit TDM(QObject *parent = nullptr);
+    ~TDM() override;
+
+    QObject *Events = nullptr; // the key hook on the application
+    TTickSteps Steps = TTickSteps::Defaults();
+
+    // One pass of the tick. The timer is off while it runs and is started again at its
+    // end, also when a step raised an error: that error still reaches the default error
+    // handler, and the next pass comes one period later.
+    void TSystemTimer();
+    // Seen for every event of every window before it is delivered: F1..F8 choose the page
+    // of the main window. Handled is never set.
+    void EventsMessage(QObject *Receiver, QEvent *Msg, bool &Handled);
+};
+
+// The clock and date texts of the top bar: the system's time with seconds (no zone name)
+// and its short date.
+QString LongTimeText(const QTime &time);
+QString ShortDateText(const QDate &date);

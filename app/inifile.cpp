@@ -1,0 +1,220 @@
+#include "inifile.h"
+
+#include "sysutils.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <array>
+#include <iconv.h>
+
+namespace {
+
+struct TCp1250
+{
+    std::array<char16_t, 256> toUnicode{};
+    QHash<char16_t, char> fromUnicode;
+
+    TCp1250()
+    {
+        iconv_t cd = iconv_open("UTF-16LE", "CP1250");
+        for (int b = 0; b < 256; ++b) {
+            char in = char(b);
+            char out[4] = {};
+            char *pin = &in;
+            char *pout = out;
+            size_t inLeft = 1, outLeft = sizeof out;
+            char16_t u = 0xFFFD; // what the code page leaves undefined
+            if (cd != iconv_t(-1) && iconv(cd, &pin, &inLeft, &pout, &outLeft) != size_t(-1)
+                && outLeft == 2)
+                u = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
+            else if (b < 0x80)
+                u = char16_t(b); // without iconv the ASCII half still reads right
+            toUnicode[b] = u;
+            if (u != 0xFFFD && !fromUnicode.contains(u))
+                fromUnicode.insert(u, char(b));
+        }
+        if (cd != iconv_t(-1))
+            iconv_close(cd);
+    }
+};
+
+const TCp1250 &Cp1250()
+{
+    static const TCp1250 table;
+    return table;
+}
+
+bool IsBlank(const QString &s) { return s.trimmed().isEmpty(); }
+
+// The parts of one decoded line.
+struct TParsed
+{
+    enum { Other, Section, Key } kind = Other;
+    QString name;
+    QString value;
+};
+
+TParsed Parse(const QByteArray &raw)
+{
+    TParsed p;
+    const QString line = Cp1250ToString(raw).trimmed();
+    if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+        return p;
+    if (line.startsWith(QLatin1Char('['))) {
+        const qsizetype close = line.indexOf(QLatin1Char(']'));
+        if (close > 0) {
+            p.kind = TParsed::Section;
+            p.name = line.mid(1, close - 1).trimmed();
+        }
+        return p;
+    }
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        return p; // not a key line: kept, never matched
+    p.kind = TParsed::Key;
+    p.name = line.left(eq).trimmed();
+    p.value = line.mid(eq + 1).trimmed();
+    return p;
+}
+
+bool SameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString Cp1250ToString(const QByteArray &bytes)
+{
+    const TCp1250 &t = Cp1250();
+    QString s(bytes.size(), Qt::Uninitialized);
+    QChar *d = s.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        d[i] = QChar(t.toUnicode[uint8_t(bytes[i])]);
+    return s;
+}
+
+QByteArray StringToCp1250(const QString &text)
+{
+    const TCp1250 &t = Cp1250();
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const auto it = t.fromUnicode.constFind(c.unicode());
+        out.append(it != t.fromUnicode.constEnd() ? *it : '?');
+    }
+    return out;
+}
+
+TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName) {}
+
+TIniFile::TLines TIniFile::load() const
+{
+    TLines lines;
+    QFile f(m_fileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return lines; // a missing or unreadable file reads as empty
+    const QByteArray all = f.readAll();
+    if (all.isEmpty())
+        return lines;
+    const QList<QByteArray> parts = all.split('\n');
+    lines.raw.reserve(parts.size());
+    for (const QByteArray &p : parts)
+        lines.raw.push_back(p.endsWith('\r') ? p.left(p.size() - 1) : p);
+    if (all.endsWith('\n'))
+        lines.raw.pop_back(); // the empty piece after the last line end
+    return lines;
+}
+
+TIniFile::TFound TIniFile::find(const TLines &lines, const QString &section, const QString &key)
+{
+    TFound found;
+    bool inSection = false;
+    for (int i = 0; i < int(lines.raw.size()); ++i) {
+        const TParsed p = Parse(lines.raw[i]);
+        if (p.kind == TParsed::Section) {
+            if (inSection)
+                break; // the first section of that name is the one used
+            inSection = SameName(p.name, section);
+            if (inSection)
+                found.sectionLine = found.lastLine = i;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!IsBlank(Cp1250ToString(lines.raw[i])))
+            found.lastLine = i;
+        if (p.kind == TParsed::Key && found.keyLine < 0 && SameName(p.name, key)) {
+            found.keyLine = i;
+            found.value = p.value;
+        }
+    }
+    return found;
+}
+
+void TIniFile::store(const TLines &lines) const
+{
+    QByteArray all;
+    for (const QByteArray &l : lines.raw) {
+        all += l;
+        all += "\r\n";
+    }
+    QSaveFile f(m_fileName);
+    // A folder we may not create files in, but a file we may write: write it in place.
+    f.setDirectWriteFallback(true);
+    if (!f.open(QIODevice::WriteOnly) || f.write(all) != all.size() || !f.commit())
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1").arg(m_fileName).toStdString());
+}
+
+QString TIniFile::ReadString(const QString &section, const QString &key,
+                             const QString &def) const
+{
+    const TFound f = find(load(), section, key);
+    if (f.keyLine < 0)
+        return def;
+    QString v = f.value;
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\''))
+        && v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    return v.left(MaxValueLength);
+}
+
+int32_t TIniFile::ReadInteger(const QString &section, const QString &key, int32_t def) const
+{
+    const QString s = ReadString(section, key, QString());
+    if (s.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        return StrToIntDef(QLatin1Char('$') + s.mid(2), def);
+    return StrToIntDef(s, def);
+}
+
+bool TIniFile::ValueExists(const QString &section, const QString &key) const
+{
+    return find(load(), section, key).keyLine >= 0;
+}
+
+void TIniFile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    TLines lines = load();
+    const TFound f = find(lines, section, key);
+    if (f.keyLine >= 0) {
+        // Keep the key as it is spelled in the file; only the value changes.
+        QByteArray &line = lines.raw[f.keyLine];
+        line = line.left(line.indexOf('=')).trimmed() + '=' + StringToCp1250(value);
+    } else if (f.sectionLine >= 0) {
+        lines.raw.insert(lines.raw.begin() + f.lastLine + 1,
+                         StringToCp1250(key + QLatin1Char('=') + value));
+    } else {
+        if (!lines.raw.empty() && !IsBlank(Cp1250ToString(lines.raw.back())))
+            lines.raw.emplace_back();
+        lines.raw.push_back(StringToCp1250(QLatin1Char('[') + section + QLatin1Char(']')));
+        lines.raw.push_back(StringToCp1250(key + QLatin1Char('=') + value));
+    }
+    store(lines);
+}
+
+void TIniFile::WriteInteger(const QString &section, const QString &key, int32_t value)
+{
+    WriteString(section, key, QString::number(value));
+}

@@ -1,0 +1,101 @@
+#include "settings.h"
+
+#include "chartpage.h"
+#include "controls.h"
+#include "forms.h"
+#include "global.h"
+#include "tchart.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+std::unique_ptr<TIniFile> IniFile;
+
+namespace {
+const QString Section = QStringLiteral("Setup");
+const QString KeyLang = QStringLiteral("Lang");
+const QString KeyPath = QStringLiteral("Path");
+const QString KeyMaxX = QStringLiteral("MaxX");
+const QString KeyMaxY = QStringLiteral("MaxY");
+constexpr int32_t DefaultMaxX = 120;
+constexpr int32_t DefaultMaxY = 300;
+
+QString &FixedFileName()
+{
+    static QString name;
+    return name;
+}
+
+int32_t g_maxY = DefaultMaxY;
+
+QString DefaultProgramPath() { return QDir::homePath() + QLatin1Char('/'); }
+} // namespace
+
+QString SettingsFileFor(const QString &programFile)
+{
+    const qsizetype slash = programFile.lastIndexOf(QLatin1Char('/'));
+    const QString name = programFile.mid(slash + 1);
+    // A leading dot marks a hidden file, not an extension.
+    if (name.indexOf(QLatin1Char('.'), 1) < 0)
+        return programFile + QStringLiteral(".INI");
+    return programFile.left(qMax<qsizetype>(slash + 1, programFile.size() - 3))
+        + QStringLiteral("INI");
+}
+
+QString SettingsFileName()
+{
+    if (!FixedFileName().isEmpty())
+        return FixedFileName();
+    const QString beside = SettingsFileFor(QCoreApplication::applicationFilePath());
+    const QFileInfo file(beside);
+    if (QFileInfo(file.absolutePath()).isWritable() || (file.exists() && file.isWritable()))
+        return beside;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Ardemo/") + file.fileName();
+}
+
+void SetSettingsFileName(const QString &fileName) { FixedFileName() = fileName; }
+
+int32_t VoltageAxisMax()
+{
+    if (FormMain && FormMain->UpDownY)
+        return FormMain->UpDownY->Position();
+    return g_maxY;
+}
+
+void LoadSettings()
+{
+    IniFile = std::make_unique<TIniFile>(SettingsFileName());
+    LangCode = IniFile->ReadString(Section, KeyLang, QStringLiteral("cz"));
+    ProgramPath = IniFile->ReadString(Section, KeyPath, DefaultProgramPath());
+    ChartWindow = IniFile->ReadInteger(Section, KeyMaxX, DefaultMaxX);
+    g_maxY = IniFile->ReadInteger(Section, KeyMaxY, DefaultMaxY);
+    if (!FormMain)
+        return;
+    if (FormMain->UpDownY) {
+        // The up-down keeps the value within its range; the axis takes what it holds.
+        FormMain->UpDownY->SetPosition(g_maxY);
+        if (FormMain->Graf)
+            FormMain->Graf->SetLeftAxisMax(FormMain->UpDownY->Position());
+    }
+    if (FormMain->UpDownX)
+        FormMain->UpDownX->SetPosition(int16_t(ChartWindow));
+}
+
+void SaveSettings()
+{
+    // The file object goes whatever happens: a failed save is not retried.
+    struct TRelease
+    {
+        ~TRelease() { IniFile.reset(); }
+    } release;
+    if (!IniFile)
+        IniFile = std::make_unique<TIniFile>(SettingsFileName());
+    QDir().mkpath(QFileInfo(IniFile->FileName()).absolutePath());
+    IniFile->WriteString(Section, KeyLang, LangCode);
+    IniFile->WriteString(Section, KeyPath, ProgramPath);
+    IniFile->WriteInteger(Section, KeyMaxX, ChartWindow);
+    IniFile->WriteInteger(Section, KeyMaxY, VoltageAxisMax());
+}

@@ -1,0 +1,177 @@
+// The settings file's reader and writer: lines it does not own survive byte for byte.
+
+#include "inifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestIniFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_file;
+
+    void put(const QByteArray &bytes)
+    {
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray get()
+    {
+        QFile f(m_file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("t.INI"));
+        QFile::remove(m_file);
+    }
+
+    void codePageBothWays()
+    {
+        const QString czech = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy");
+        const QByteArray bytes = StringToCp1250(czech);
+        QCOMPARE(bytes.size(), czech.size()); // one byte per character
+        QCOMPARE(uint8_t(bytes.at(1)), uint8_t(0xF8)); // ř
+        QCOMPARE(Cp1250ToString(bytes), czech);
+        // What the code page lacks becomes "?"; what it leaves undefined reads as U+FFFD.
+        QCOMPARE(StringToCp1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
+        QCOMPARE(Cp1250ToString(QByteArray("\x81", 1)), QString(QChar(0xFFFD)));
+    }
+
+    void readsValues_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << QByteArray("[Setup]\r\nLang=en\r\n") << "en";
+        QTest::newRow("case of names") << QByteArray("[SETUP]\nlang=en\n") << "en";
+        QTest::newRow("blanks") << QByteArray("  [ Setup ]  \n  Lang =  en  \n") << "en";
+        QTest::newRow("quotes") << QByteArray("[Setup]\nLang=\"e n\"\n") << "e n";
+        QTest::newRow("empty value") << QByteArray("[Setup]\nLang=\n") << "";
+        QTest::newRow("other section") << QByteArray("[Other]\nLang=en\n") << "def";
+        QTest::newRow("first of two") << QByteArray("[Setup]\nLang=en\nLang=cz\n") << "en";
+        QTest::newRow("comment") << QByteArray("[Setup]\n;Lang=en\n") << "def";
+        QTest::newRow("cp1250") << QByteArray("[Setup]\nLang=\xE8\x9A\n") << "čš";
+        QTest::newRow("no line end") << QByteArray("[Setup]\nLang=en") << "en";
+        QTest::newRow("next section ends it")
+            << QByteArray("[Setup]\nX=1\n[Ports]\nLang=en\n") << "def";
+    }
+    void readsValues()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        put(content);
+        QCOMPARE(TIniFile(m_file).ReadString("Setup", "Lang", "def"), expected);
+    }
+
+    void longValueIsCut()
+    {
+        put("[Setup]\nPath=" + QByteArray(3000, 'x') + "\n");
+        QCOMPARE(TIniFile(m_file).ReadString("Setup", "Path", {}).size(),
+                 TIniFile::MaxValueLength);
+    }
+
+    void readsIntegers_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("decimal") << QByteArray("60") << 60;
+        QTest::newRow("negative") << QByteArray("-5") << -5;
+        QTest::newRow("hex lower") << QByteArray("0x3c") << 60;
+        QTest::newRow("hex upper") << QByteArray("0X3C") << 60;
+        QTest::newRow("bad hex") << QByteArray("0xZZ") << 120;
+        QTest::newRow("fraction") << QByteArray("12.5") << 120;
+        QTest::newRow("text") << QByteArray("abc") << 120;
+        QTest::newRow("empty") << QByteArray("") << 120;
+        QTest::newRow("too big") << QByteArray("99999999999") << 120;
+    }
+    void readsIntegers()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, expected);
+        put("[Setup]\r\nMaxX=" + value + "\r\n");
+        QCOMPARE(TIniFile(m_file).ReadInteger("Setup", "MaxX", 120), expected);
+    }
+
+    void missingFileGivesDefaultsAndIsCreatedOnWrite()
+    {
+        TIniFile ini(m_file);
+        QCOMPARE(ini.ReadInteger("Setup", "MaxY", 300), 300);
+        QVERIFY(!ini.ValueExists("Setup", "MaxY"));
+        ini.WriteInteger("Setup", "MaxY", 42);
+        QCOMPARE(get(), QByteArray("[Setup]\r\nMaxY=42\r\n"));
+    }
+
+    void writeKeepsEverythingElse()
+    {
+        const QByteArray before = "; made by hand\r\n"
+                                  "[Ports]\r\n"
+                                  "COM1=/dev/ttyUSB0\r\n"
+                                  "\r\n"
+                                  "[Setup]\r\n"
+                                  "Extra = keep me\r\n"
+                                  "lang=cz\r\n"
+                                  "\r\n"
+                                  "[Tail]\r\n"
+                                  "x=1\r\n";
+        put(before);
+        TIniFile ini(m_file);
+        ini.WriteString("Setup", "Lang", "en");   // replaced in place, spelling kept
+        ini.WriteString("Setup", "Path", "/tmp"); // added after the section's last key
+        ini.WriteString("New", "K", "v");         // new section at the end
+        QCOMPARE(get(), QByteArray("; made by hand\r\n"
+                                   "[Ports]\r\n"
+                                   "COM1=/dev/ttyUSB0\r\n"
+                                   "\r\n"
+                                   "[Setup]\r\n"
+                                   "Extra = keep me\r\n"
+                                   "lang=en\r\n"
+                                   "Path=/tmp\r\n"
+                                   "\r\n"
+                                   "[Tail]\r\n"
+                                   "x=1\r\n"
+                                   "\r\n"
+                                   "[New]\r\n"
+                                   "K=v\r\n"));
+    }
+
+    void binaryLinesSurvive()
+    {
+        QByteArray junk;
+        for (int i = 0; i < 256; ++i)
+            if (i != '\n' && i != '\r')
+                junk += char(i);
+        put(junk + "\n[Setup]\nMaxX=0x10\n" + junk + "=" + junk + "\n");
+        TIniFile ini(m_file);
+        QCOMPARE(ini.ReadInteger("Setup", "MaxX", 0), 16);
+        ini.WriteInteger("Setup", "MaxX", 17);
+        QCOMPARE(get(), junk + "\r\n[Setup]\r\nMaxX=17\r\n" + junk + "=" + junk + "\r\n");
+    }
+
+    void unwritableFileRaisesAndKeepsContent()
+    {
+        // Running as the superuser makes permission bits useless here: a folder stands in
+        // the file's place instead.
+        const QString blocked = m_dir.filePath(QStringLiteral("blocked.INI"));
+        QVERIFY(QDir().mkpath(blocked));
+        TIniFile ini(blocked);
+        try {
+            ini.WriteString("Setup", "Lang", "en");
+            QFAIL("no error raised");
+        } catch (const EIniFileException &e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Unable to write to ") + blocked);
+        }
+        QVERIFY(QFileInfo(blocked).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"
