@@ -165,7 +165,6 @@ SimSource::SimSource(const SourceConfig &config, std::int64_t nowMs)
 {
     if (config_.serial.empty())
         config_.serial = std::to_string(1000 + config_.address);
-    noise_ = [this] { return std::uniform_real_distribution<double>(-1.0, 1.0)(rng_); };
 }
 
 void SimSource::SetNoiseSource(std::function<double()> source)
@@ -201,8 +200,11 @@ int SimSource::ReadVolts()
     if (stabilising_ && canStab_)
         amplitude = std::min(amplitude, double(tolerance_));
     double v = level_;
-    if (amplitude > 0)
-        v += amplitude * std::clamp(noise_(), -1.0, 1.0);
+    if (amplitude > 0) {
+        const double sample =
+            noise_ ? noise_() : std::uniform_real_distribution<double>(-1.0, 1.0)(rng_);
+        v += amplitude * std::clamp(sample, -1.0, 1.0);
+    }
     return static_cast<int>(std::clamp(std::round(v), 0.0, double(MaxVolts)));
 }
 

@@ -115,7 +115,8 @@ class SimSource
 public:
     explicit SimSource(const SourceConfig &config, std::int64_t nowMs = 0);
 
-    // Noise samples in [-1, 1]; the default is a fixed pseudo-random sequence per address.
+    // Noise samples in [-1, 1]; without one (the default, or an empty function) a fixed
+    // pseudo-random sequence per address.
     void SetNoiseSource(std::function<double()> source);
 
     // Moves the output level towards its target for the time passed since the last call.
