@@ -3,7 +3,15 @@
 // The communication page: per line the last 50 requests and replies, newest first.
 
 #include <QByteArray>
+#include <QString>
+
+constexpr int LogDepth = 50; // lines kept in each memo
 
 void LogSent(int Line, const QByteArray &Frame);
 void LogReceived(int Line, const QByteArray &Reply);
 void LogNoAnswer(int Line);
+
+// A frame or reply as the memos show it: each byte as its Latin-1 character, the carriage
+// return as "↵" and other control codes as their control pictures (U+2400..), so that one
+// entry always stays one memo line.
+QString LogText(const QByteArray &Bytes);

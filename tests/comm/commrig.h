@@ -1,0 +1,221 @@
+#pragma once
+
+// A test bench for the line communication without hardware: the main window's memos, the
+// data module's timer and four ports that record what is written and hand out what the
+// test puts in, hand-made panel controls per source, and a tick counter the test moves.
+
+#include "afcomport.h"
+#include "commlog.h"
+#include "controls.h"
+#include "forms.h"
+#include "global.h"
+#include "protocol.h"
+#include "scheduler.h"
+#include "strtable.h"
+#include "sysutils.h"
+
+#include <QList>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
+#include <cstring>
+#include <memory>
+
+class FakePort : public TAfComPort
+{
+public:
+    using TAfComPort::TAfComPort;
+
+    bool Active() const override { return open; }
+    void Open() override { open = true; }
+    void Close() override
+    {
+        open = false;
+        ++closes;
+    }
+    int ReadData(char *buffer, int count) override
+    {
+        const int n = std::min(count, int(rx.size()));
+        std::memcpy(buffer, rx.constData(), size_t(n));
+        rx.remove(0, n);
+        return n;
+    }
+    void WriteData(const char *buffer, int count) override
+    {
+        if (failWrites)
+            throw EAfComPortError("Write data error [requested: 1, free: 0] - Port ");
+        frames.append(QByteArray(buffer, count));
+    }
+
+    bool open = true;
+    bool failWrites = false;
+    int closes = 0;
+    QByteArray rx;          // received bytes not yet read
+    QList<QByteArray> frames; // every frame written, in order
+};
+
+// The pieces of a frame the scheduler wrote.
+struct Frame
+{
+    int address = -1;
+    QByteArray command; // "ID", "NAP", "OUT", "STA", "TOL"
+    QByteArray value;
+};
+
+inline Frame SplitFrame(const QByteArray &f)
+{
+    Frame r;
+    if (f.size() < 7 || f.front() != '@' || f.back() != '\r')
+        return r;
+    r.address = f.mid(1, 2).toInt(nullptr, 16);
+    const QByteArray rest = f.mid(3, f.size() - 6); // command + value
+    for (const char *c : {"NAP", "OUT", "STA", "TOL", "ID"})
+        if (rest.startsWith(c)) {
+            r.command = c;
+            r.value = rest.mid(int(std::strlen(c)));
+            break;
+        }
+    return r;
+}
+
+class CommRig
+{
+public:
+    CommRig()
+    {
+        QLocale::setDefault(QLocale::c());
+        InitTables();
+        TextDevNo = LoadStr(sDevNo, lsCzech);
+        TextNoAnswer = LoadStr(sNoAnswer, lsCzech);
+        form = std::make_unique<TFormMainBase>();
+        for (int i = 1; i <= 8; ++i)
+            form->Memo[i] = new QPlainTextEdit(form.get());
+        form->Page1 = new QWidget(form.get());
+        dm = std::make_unique<TDMBase>();
+        dm->TSystem = new QTimer(dm.get());
+        dm->TSystem->setInterval(25);
+        for (int l = 1; l <= 4; ++l)
+            ports[l] = new FakePort(dm.get());
+        dm->PortA = ports[1];
+        dm->PortB = ports[2];
+        dm->PortC = ports[3];
+        dm->PortD = ports[4];
+        dm->PortA->OnDataRecived = PortADataRecived;
+        dm->PortB->OnDataRecived = PortBDataRecived;
+        dm->PortC->OnDataRecived = PortCDataRecived;
+        dm->PortD->OnDataRecived = PortDDataRecived;
+        FormMain = form.get();
+        DM = dm.get();
+        now = 100000;
+        SetTickSource([this] { return now; });
+    }
+
+    ~CommRig()
+    {
+        SetTickSource({});
+        FormMain = nullptr;
+        DM = nullptr;
+        InitTables();
+    }
+
+    // A source connected as the connection dialog does it, with its own panel controls.
+    void Connect(int slot, int line, int address)
+    {
+        TDevice &d = Devices[slot];
+        d.PanDev = new TPanel(form->Page1);
+        QWidget *p = d.PanDev;
+        d.PanelCol = new TPanel(p);
+        d.PanNekom = new TPanel(p);
+        d.PanNekom->hide();
+        d.Disp1 = new TStaticText(p);
+        d.Disp2 = new TStaticText(p);
+        d.Shape1 = new TShape(p);
+        d.Shape2 = new TShape(p);
+        d.Label1 = new TLabel(p);
+        d.Label2 = new TLabel(p);
+        d.Label3 = new TLabel(p);
+        d.LabKrok = new TLabel(p);
+        d.LabUProg = new TLabel(p);
+        d.LabCasP = new TLabel(p);
+        d.Edit1 = new TEdit(p);
+        d.Edit2 = new TEdit(p);
+        d.CheckBox1 = new TCheckBox(p);
+        d.ButtSetU = new TBitBtn(p);
+        d.ButtSetTol = new TBitBtn(p);
+        d.ButtProg = new TBitBtn(p);
+        d.ButtonColor = new TBitBtn(p);
+        d.ButtonDel = new TBitBtn(p);
+        d.Bevel1 = new TBevel(p);
+        d.ButtSt = new TSpeedButton(p);
+        d.ButtEn = new TSpeedButton(p);
+        ++DeviceCount;
+        d.Line = line;
+        Lines[line].Cur = slot;
+        d.Used = true;
+        d.Address = address;
+        d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
+        d.StepNo = 0;
+        d.StepTick = 0;
+    }
+
+    FakePort *port(int line) const { return ports[line]; }
+
+    // One received-data event with these bytes.
+    void Feed(int line, const QByteArray &bytes)
+    {
+        ports[line]->rx += bytes;
+        ports[line]->OnDataRecived(ports[line], int32_t(ports[line]->rx.size()));
+    }
+
+    // One pass of the timer: the clock moves on by the tick, then the lines are served.
+    void Tick(int n = 1)
+    {
+        for (int i = 0; i < n; ++i) {
+            now += 25;
+            ServeLines();
+        }
+    }
+
+    // What a well-behaved source answers to a frame: the queried value, or "OK" to a set.
+    static QByteArray AnswerTo(const QByteArray &frame, int u = 12, int tol = 3,
+                               const QByteArray &type = "ZDR300-S")
+    {
+        const Frame f = SplitFrame(frame);
+        const QByteArray head = '#' + QByteArray::number(f.address, 16).rightJustified(2, '0')
+                                          .toUpper();
+        if (!f.value.startsWith('?'))
+            return head + "OK\r";
+        if (f.command == "OUT")
+            return head + "OUT1\r";
+        if (f.command == "STA")
+            return head + "STA0\r";
+        if (f.command == "NAP")
+            return head + "NAP" + QByteArray::number(u).rightJustified(3, '0') + '\r';
+        if (f.command == "ID")
+            return head + "TYP" + type + "VC" + QByteArray::number(1000 + f.address) + '\r';
+        return head + "TOL" + QByteArray::number(tol) + '\r';
+    }
+
+    // Answers the line's last frame at once.
+    void AnswerLast(int line)
+    {
+        Feed(line, AnswerTo(ports[line]->frames.last()));
+    }
+
+    // The memo's lines, top first (an empty memo and one blank line both read as none).
+    static QStringList MemoLines(QPlainTextEdit *m)
+    {
+        QStringList r;
+        if (m->document()->isEmpty())
+            return r;
+        for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
+            r << b.text();
+        return r;
+    }
+
+    std::unique_ptr<TFormMainBase> form;
+    std::unique_ptr<TDMBase> dm;
+    FakePort *ports[5] = {};
+    uint32_t now = 0;
+};

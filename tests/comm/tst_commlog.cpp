@@ -1,0 +1,192 @@
+#include "commrig.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class TstCommLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void logText_data();
+    void logText();
+    void sixtyRequestsKeepFifty();
+    void setCommandAndItsReplyShowTheSameState();
+    void lateReplyOverwritesTopLine();
+    void languageInForceAtTheTime();
+    void replyWithNoRequestKeepsColumnsPaired();
+    void linesKeepTheirOwnMemos();
+    void longSessionKeepsNoHistory();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<CommRig> rig;
+};
+
+void TstCommLog::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+}
+
+void TstCommLog::init() { rig = std::make_unique<CommRig>(); }
+void TstCommLog::cleanup() { rig.reset(); }
+
+void TstCommLog::logText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("frame") << QByteArray("@05NAP???01\r") << QStringLiteral("@05NAP???01↵");
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("line feed stays on the line") << QByteArray("#05\nOK\r")
+                                                 << QStringLiteral("#05␊OK↵");
+    QTest::newRow("nul and delete") << QByteArray("#\0\x7f", 3) << QStringLiteral("#␀␡");
+    QTest::newRow("8-bit byte") << QByteArray("TYP\xe8") << QStringLiteral("TYPè");
+}
+
+void TstCommLog::logText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(LogText(bytes), shown);
+}
+
+void TstCommLog::sixtyRequestsKeepFifty()
+{
+    rig->Connect(3, 1, 5);
+    Devices[3].ReqState = 1;
+    for (int i = 0; i < 60; ++i) {
+        rig->Tick(3);
+        if (i % 7 == 6)
+            rig->Tick(61); // now and then no answer
+        else
+            rig->AnswerLast(1);
+    }
+    QCOMPARE(rig->port(1)->frames.size(), 60);
+    const QStringList sent = CommRig::MemoLines(FormMain->SentMemo(1));
+    const QStringList recv = CommRig::MemoLines(FormMain->RecvMemo(1));
+    QCOMPARE(sent.size(), LogDepth);
+    QCOMPARE(recv.size(), LogDepth);
+    // Newest first, each reply opposite its request.
+    for (int k = 0; k < LogDepth; ++k) {
+        const int i = 59 - k;
+        QVERIFY(sent[k].startsWith(QStringLiteral("Zař.č.3, Stav")));
+        QVERIFY(sent[k].endsWith(LogText(rig->port(1)->frames[i])));
+        if (i % 7 == 6)
+            QCOMPARE(recv[k], QStringLiteral("Zař.č.3: Neodpovídá"));
+        else
+            QVERIFY(recv[k].endsWith(LogText(CommRig::AnswerTo(rig->port(1)->frames[i]))));
+    }
+}
+
+void TstCommLog::setCommandAndItsReplyShowTheSameState()
+{
+    rig->Connect(3, 1, 5);
+    TDevice &d = Devices[3];
+    d.ReqState = 1;
+    d.PendU = true;
+    d.USet = 12;
+    rig->Tick();
+    rig->Feed(1, "#05OK\r");
+    QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(1)),
+             QStringList{QStringLiteral("Zař.č.3, Stav30: @05NAP012D7↵")});
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
+             QStringList{QStringLiteral("Zař.č.3, Stav30: #05OK↵")});
+    // The read-back that follows goes with 31.
+    rig->Tick(3);
+    rig->Feed(1, "#05NAP012\r");
+    QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(1)).front(),
+             QStringLiteral("Zař.č.3, Stav31: @05NAP???01↵"));
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)).front(),
+             QStringLiteral("Zař.č.3, Stav31: #05NAP012↵"));
+}
+
+void TstCommLog::lateReplyOverwritesTopLine()
+{
+    rig->Connect(3, 1, 5);
+    rig->Connect(4, 1, 6);
+    Lines[1].Cur = 3;
+    rig->Tick();
+    rig->Tick(61);
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
+             QStringList{QStringLiteral("Zař.č.3: Neodpovídá")});
+    // The late reply is credited to the line's new current source and replaces the entry.
+    rig->Feed(1, "#05NAP007\r");
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
+             QStringList{QStringLiteral("Zař.č.4, Stav0: #05NAP007↵")});
+    QCOMPARE(Devices[4].U, 7.0);
+    // A second reply to the same request overwrites it again.
+    rig->Feed(1, "#05NAP008\r");
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
+             QStringList{QStringLiteral("Zař.č.4, Stav4: #05NAP008↵")});
+    QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(1)).size(), 1);
+}
+
+void TstCommLog::languageInForceAtTheTime()
+{
+    rig->Connect(3, 1, 5);
+    rig->Tick();
+    rig->Tick(61);
+    TextDevNo = LoadStr(sDevNo, lsEnglish);
+    TextNoAnswer = LoadStr(sNoAnswer, lsEnglish);
+    rig->Tick();
+    rig->Tick(61);
+    const QStringList sent = CommRig::MemoLines(FormMain->SentMemo(1));
+    const QStringList recv = CommRig::MemoLines(FormMain->RecvMemo(1));
+    QCOMPARE(sent, QStringList({QStringLiteral("Dev. No.3, Stav3: @05NAP???01↵"),
+                                QStringLiteral("Zař.č.3, Stav3: @05NAP???01↵")}));
+    QCOMPARE(recv, QStringList({QStringLiteral("Dev. No.3: No Answer"),
+                                QStringLiteral("Zař.č.3: Neodpovídá")}));
+}
+
+void TstCommLog::replyWithNoRequestKeepsColumnsPaired()
+{
+    rig->Connect(3, 1, 5);
+    rig->Feed(1, "#05OK\r"); // stray reply before any request
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
+             QStringList{QStringLiteral("Zař.č.3, Stav0: #05OK↵")});
+    QCOMPARE(FormMain->SentMemo(1)->document()->blockCount(), 1);
+    rig->Tick(3);
+    rig->AnswerLast(1);
+    QCOMPARE(FormMain->SentMemo(1)->document()->blockCount(), 2);
+    QCOMPARE(FormMain->RecvMemo(1)->document()->blockCount(), 2);
+    QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(1)).back(), QString());
+}
+
+void TstCommLog::linesKeepTheirOwnMemos()
+{
+    rig->Connect(1, 2, 1);
+    rig->Connect(2, 4, 1);
+    rig->Tick();
+    rig->AnswerLast(4);
+    for (int l : {1, 3}) {
+        QVERIFY(FormMain->SentMemo(l)->document()->isEmpty());
+        QVERIFY(FormMain->RecvMemo(l)->document()->isEmpty());
+    }
+    // Line B's request is still unanswered: its reply column holds the blank placeholder.
+    QVERIFY(FormMain->RecvMemo(2)->document()->isEmpty());
+    QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(2)).size(), 1);
+    QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(2)).front(),
+             QStringLiteral("Zař.č.1, Stav3: @01NAP???FD↵"));
+    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(4)).front(),
+             QStringLiteral("Zař.č.2, Stav3: #01NAP012↵"));
+}
+
+void TstCommLog::longSessionKeepsNoHistory()
+{
+    rig->Connect(3, 1, 5);
+    for (int i = 0; i < 300; ++i) {
+        rig->Tick(3);
+        rig->AnswerLast(1);
+    }
+    for (QPlainTextEdit *m : {FormMain->SentMemo(1), FormMain->RecvMemo(1)}) {
+        QCOMPARE(m->document()->blockCount(), LogDepth);
+        QVERIFY(!m->document()->isUndoAvailable());
+    }
+}
+
+QTEST_MAIN(TstCommLog)
+#include "tst_commlog.moc"
