@@ -490,10 +490,15 @@ void ArrangePanels()
     const int cols = Columns();
 
     // The window grows to show every row and one full column; it never shrinks here.
+    // The page lies below the page control's tabs: what PanelMain loses to them is added,
+    // or the last row would stay cut by the height of the tabs.
+    int lost = 0;
+    if (QWidget *page = FormMain->Page1; page && page->isVisible() && main->isAncestorOf(page))
+        lost = qBound(0, main->height() - page->height(), main->height() / 2);
     const int bottom = ((DeviceCount - 1) / cols) * (PanHeight + 5) + PanTop + PanHeight;
-    if (main->height() < bottom) {
+    if (main->height() - lost < bottom) {
         const int top = FormMain->PanelTop ? FormMain->PanelTop->height() : 0;
-        const int h = bottom + top + 5;
+        const int h = bottom + top + 5 + lost;
         if (h > FormMain->height())
             FormMain->resize(FormMain->width(), h);
     }
