@@ -11,6 +11,10 @@ class TFormMainBase;
 
 // Builds Graf and its column of controls on FormMain->Page2 and fills FormMain's references.
 void BuildChartPage(TFormMainBase *Form);
+// The start-up of the 3D bars: placed from the chart's zoom, depth and rotation, then
+// disabled until the 3D view is switched on. BuildChartPage ends with it.
+void InitChart3DBars(TFormMainBase *Form);
+// Captions of the page in the given set; no set leaves them as they are.
 void ApplyChartPageLanguage(TLangSet Set);
 
 extern int16_t LastChartSecond;

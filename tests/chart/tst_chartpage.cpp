@@ -1,0 +1,503 @@
+#include "chartfixture.h"
+
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+class TstChartPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pageStartsAsDesigned();
+    void columnKeepsRightAndChartStretches();
+    void onePointPerWallClockSecond();
+    void onlyTickedConnectedSourcesArePlotted();
+    void oldPointsDropOut_data();
+    void oldPointsDropOut();
+    void untickedSeriesKeepsItsPointsUntilPlottedAgain();
+    void pointsKeepTheColourTheyWereAddedWith();
+    void clockSetBackKeepsTimesAscending();
+    void tickingInTheListShowsAndHidesSeries();
+    void keyFilterOfNumberEntries_data();
+    void keyFilterOfNumberEntries();
+    void axisMaximumFromEntryAndArrows();
+    void timeSpanFromEntryAndArrows();
+    void pastedTextRaisesConversionErrorAndChangesNothing();
+    void settingsFlowThroughTheUpDowns();
+    void view3DSwitchesBarsAndEngine();
+    void barsDriveTheEngine();
+    void captionsFollowTheLanguage();
+};
+
+void TstChartPage::pageStartsAsDesigned()
+{
+    ChartFixture f;
+    TChart *g = f.graf();
+    QCOMPARE(g->SeriesCount(), 50);
+    for (int k = 0; k < 50; ++k) {
+        QCOMPARE(g->Series(k)->Title(), QStringLiteral("č. %1").arg(k + 1));
+        QVERIFY(!g->Series(k)->Active());
+    }
+    QCOMPARE(g->CountActiveSeries(), 0);
+    QCOMPARE(g->LeftAxisMin(), 0.0);
+    QCOMPARE(g->LeftAxisMax(), 300.0);
+    QCOMPARE(g->LeftAxisTitle(), QStringLiteral("U [V]"));
+    QVERIFY(!g->View3D());
+    QCOMPARE(g->Chart3DPercent(), 20);
+    QCOMPARE(g->Zoom(), 100);
+    QCOMPARE(g->Rotation(), 345);
+    // Placing the rotation bar at start turned the view, so it is not orthogonal.
+    QVERIFY(!g->Orthogonal());
+
+    TFormMainBase *m = f.form.get();
+    QCOMPARE(m->SBar_Zoom->value(), 100);
+    QCOMPARE(m->SBar_3D->value(), 20);
+    QCOMPARE(m->SBar_Rot->value(), 345);
+    QCOMPARE(m->SBar_3D->minimum(), 1);
+    QCOMPARE(m->SBar_3D->maximum(), 100);
+    QCOMPARE(m->SBar_Zoom->minimum(), 25);
+    QCOMPARE(m->SBar_Zoom->maximum(), 500);
+    QCOMPARE(m->SBar_Rot->minimum(), 270);
+    QCOMPARE(m->SBar_Rot->maximum(), 360);
+    for (QScrollBar *b : {m->SBar_3D, m->SBar_Zoom, m->SBar_Rot}) {
+        QVERIFY(!b->isEnabled());
+        QCOMPARE(b->orientation(), Qt::Horizontal);
+    }
+    QVERIFY(!m->CB_3d->isChecked());
+    QCOMPARE(m->CB_3d->text(), QStringLiteral("3&D"));
+    QCOMPARE(m->Label13->text(), QStringLiteral("3D"));
+    QCOMPARE(m->UpDownX->Min(), 5);
+    QCOMPARE(m->UpDownX->Max(), 300);
+    QCOMPARE(m->UpDownX->Position(), 120);
+    QCOMPARE(m->MaxX->text(), QStringLiteral("120"));
+    QCOMPARE(m->UpDownY->Min(), 1);
+    QCOMPARE(m->UpDownY->Max(), 1000);
+    QCOMPARE(m->MaxU->text(), QStringLiteral("300"));
+    QCOMPARE(m->CheckZaz->count(), 0);
+    QCOMPARE(m->Label16->text(), QStringLiteral("Osa X max [s]:"));
+    QCOMPARE(m->ButtSaveGraf->text(), QStringLiteral("Ulož"));
+    // Every reference of the page is filled and findable by its control name.
+    for (const char *name : {"Graf", "CheckZaz", "MaxX", "UpDownX", "MaxU", "UpDownY", "CB_3d",
+                             "SBar_3D", "SBar_Zoom", "SBar_Rot", "ButtPrint", "ButtSaveGraf",
+                             "Label12", "Label13", "Label14", "Label15", "Label16"})
+        QVERIFY2(m->Page2->findChild<QWidget *>(QLatin1String(name)), name);
+}
+
+void TstChartPage::columnKeepsRightAndChartStretches()
+{
+    ChartFixture f;
+    TFormMainBase *m = f.form.get();
+    m->resize(800, 600);
+    m->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m));
+    QWidget *page = m->Page2;
+    const auto inPage = [page](QWidget *w) {
+        return QRect(w->mapTo(page, QPoint(0, 0)), w->size());
+    };
+    // Distance of a control from the page's bottom right corner.
+    const auto fromCorner = [&](QWidget *w) {
+        const QRect r = inPage(w);
+        return QPoint(page->width() - r.left(), page->height() - r.top());
+    };
+    QVERIFY(m->ButtSaveGraf->isVisible());
+    QVERIFY(m->ButtPrint->isVisible());
+    const QRect chart1 = inPage(m->Graf), list1 = inPage(m->CheckZaz);
+    QVERIFY(chart1.right() < list1.left());
+    QVERIFY(qAbs(page->width() - list1.left() - 170) <= 10);
+    QList<QPoint> corner1;
+    const QList<QWidget *> bottom{m->MaxX, m->MaxU, m->CB_3d, m->SBar_3D, m->SBar_Zoom,
+                                  m->SBar_Rot, m->ButtPrint, m->ButtSaveGraf};
+    for (QWidget *w : bottom)
+        corner1 << fromCorner(w);
+
+    m->resize(1100, 800);
+    QTRY_COMPARE(m->width(), 1100);
+    QTRY_VERIFY(inPage(m->Graf).width() > chart1.width());
+    const QRect chart2 = inPage(m->Graf), list2 = inPage(m->CheckZaz);
+    QCOMPARE(chart2.width() - chart1.width(), 300);
+    QCOMPARE(chart2.height() - chart1.height(), 200);
+    QCOMPARE(list2.width(), list1.width());
+    QCOMPARE(list2.height() - list1.height(), 200);
+    for (int i = 0; i < bottom.size(); ++i)
+        QCOMPARE(fromCorner(bottom[i]), corner1[i]);
+}
+
+void TstChartPage::onePointPerWallClockSecond()
+{
+    ChartFixture f;
+    f.connect(1, 5);
+    Devices[1].U = 12.5;
+    TChartSeries *s = f.graf()->Series(0);
+    const double first = DateTimeToNumber(f.clock);
+    for (int tick = 0; tick < 200; ++tick) {
+        SampleChart();
+        f.advance(25);
+    }
+    // 200 ticks of 25 ms = 5 s from 56.123: seconds 56, 57, 58, 59, 00, 01.
+    QCOMPARE(s->Count(), 6);
+    QCOMPARE(s->XValue(0), first);
+    // Each point is the first tick of its wall-clock second.
+    const int seconds[] = {56, 57, 58, 59, 0, 1};
+    for (int i = 0; i < s->Count(); ++i) {
+        QCOMPARE(s->YValue(i), 12.5);
+        const QTime t = NumberToDateTime(s->XValue(i)).time();
+        QCOMPARE(t.second(), seconds[i]);
+        QVERIFY2(i == 0 || t.msec() < 25, qPrintable(t.toString(QStringLiteral("ss.zzz"))));
+    }
+    QCOMPARE(int(LastChartSecond), f.clock.addMSecs(-25).time().second());
+    // The last measured value is repeated while no new one comes.
+    Devices[1].U = -1;
+    f.advance(1000);
+    SampleChart();
+    QCOMPARE(s->Count(), 7);
+    QCOMPARE(s->YValue(6), -1.0);
+}
+
+void TstChartPage::onlyTickedConnectedSourcesArePlotted()
+{
+    ChartFixture f;
+    f.connect(1, 5, 0x00FF00, false);
+    f.connect(2, 6, 0x0000FF, true);
+    Devices[3].InChart = true; // a stale tick on a free slot plots nothing
+    Devices[2].U = 230;
+    for (int i = 0; i < 4; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    QCOMPARE(f.graf()->Series(0)->Count(), 0);
+    QCOMPARE(f.graf()->Series(1)->Count(), 4);
+    QCOMPARE(f.graf()->Series(2)->Count(), 0);
+    QCOMPARE(f.graf()->Series(1)->YValue(3), 230.0);
+}
+
+void TstChartPage::oldPointsDropOut_data()
+{
+    QTest::addColumn<int>("span");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("expected");
+    // Samples alternate between .100 and .900 within their second, so whether the point
+    // five seconds back survives is decided by where the newest sample fell, never by a
+    // rounding hair.
+    QTest::newRow("span 5, newest early in its second") << 5 << 11 << 6;
+    QTest::newRow("span 5, newest late in its second") << 5 << 12 << 5;
+    QTest::newRow("span 0 keeps the newest only") << 0 << 10 << 1;
+    QTest::newRow("longer span lets the series grow") << 300 << 40 << 40;
+}
+
+void TstChartPage::oldPointsDropOut()
+{
+    QFETCH(int, span);
+    QFETCH(int, samples);
+    QFETCH(int, expected);
+    ChartFixture f;
+    f.connect(4, 1);
+    ChartWindow = span;
+    const QDateTime start(QDate(2026, 3, 1), QTime(10, 0, 0));
+    for (int k = 0; k < samples; ++k) {
+        f.clock = start.addMSecs(1000 * k + (k % 2 == 0 ? 100 : 900));
+        Devices[4].U = k;
+        SampleChart();
+    }
+    const TChartSeries *s = f.graf()->Series(3);
+    QCOMPARE(s->Count(), expected);
+    // What is kept is the newest run of samples, in order.
+    for (int i = 0; i < s->Count(); ++i)
+        QCOMPARE(s->YValue(i), double(samples - expected + i));
+    const double cutoff = DateTimeToNumber(f.clock) - span / 86400.0;
+    QVERIFY(s->XValue(0) >= cutoff);
+}
+
+void TstChartPage::untickedSeriesKeepsItsPointsUntilPlottedAgain()
+{
+    ChartFixture f;
+    f.connect(1, 3);
+    f.form->CheckZaz->AddItem(QStringLiteral("01: Adr. = 3"), true);
+    f.graf()->Series(0)->SetActive(true);
+    ChartWindow = 10;
+    for (int i = 0; i < 5; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    const double lastX = f.graf()->Series(0)->XValue(4);
+
+    f.form->CheckZaz->SetChecked(0, false);
+    CheckZazClickCheck(f.form->CheckZaz, 0);
+    QVERIFY(!f.graf()->Series(0)->Active());
+    for (int i = 0; i < 60; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    QCOMPARE(f.graf()->Series(0)->Count(), 5);
+    QCOMPARE(f.graf()->Series(0)->XValue(4), lastX);
+
+    f.form->CheckZaz->SetChecked(0, true);
+    CheckZazClickCheck(f.form->CheckZaz, 0);
+    QVERIFY(f.graf()->Series(0)->Active());
+    SampleChart();
+    QCOMPARE(f.graf()->Series(0)->Count(), 1);
+    QCOMPARE(f.graf()->Series(0)->XValue(0), DateTimeToNumber(f.clock));
+}
+
+void TstChartPage::pointsKeepTheColourTheyWereAddedWith()
+{
+    ChartFixture f;
+    f.connect(2, 7, 0x00FF00);
+    for (int i = 0; i < 3; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    Devices[2].PanelCol->SetColor(ColorFromRgb(0xFF0000));
+    for (int i = 0; i < 2; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    const TChartSeries *s = f.graf()->Series(1);
+    QCOMPARE(s->Count(), 5);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(s->PointColor(i), i < 3 ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    QVERIFY(s->PointLabel(0).isEmpty());
+}
+
+void TstChartPage::clockSetBackKeepsTimesAscending()
+{
+    ChartFixture f;
+    f.connect(1, 1);
+    ChartWindow = 3600;
+    for (int i = 0; i < 10; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    // The wall clock is corrected back by five and a half seconds: the five points now
+    // in the future go, the earlier five stay, the new one follows them.
+    f.advance(-5500);
+    SampleChart();
+    const TChartSeries *s = f.graf()->Series(0);
+    QCOMPARE(s->Count(), 6);
+    for (int i = 1; i < s->Count(); ++i)
+        QVERIFY(s->XValue(i) > s->XValue(i - 1));
+    QCOMPARE(s->XValue(5), DateTimeToNumber(f.clock));
+}
+
+void TstChartPage::tickingInTheListShowsAndHidesSeries()
+{
+    ChartFixture f;
+    f.connect(1, 1);
+    f.connect(4, 2);
+    f.connect(7, 3);
+    f.graf()->Series(9)->SetActive(true); // left over from a source removed from slot 10
+    TCheckListBox *list = f.form->CheckZaz;
+    for (int i = 0; i < 3; ++i)
+        list->AddItem(QString::number(i), false);
+    int calls = 0;
+    auto handler = list->OnClickCheck;
+    list->OnClickCheck = [&](QObject *s, int i) {
+        ++calls;
+        handler(s, i);
+    };
+    list->item(1)->setCheckState(Qt::Checked); // as the operator's click does
+    QCOMPARE(calls, 1);
+    QVERIFY(!Devices[1].InChart);
+    QVERIFY(Devices[4].InChart);
+    QVERIFY(!Devices[7].InChart);
+    QVERIFY(f.graf()->Series(3)->Active());
+    QVERIFY(!f.graf()->Series(9)->Active());
+    QCOMPARE(f.graf()->CountActiveSeries(), 1);
+
+    list->item(2)->setCheckState(Qt::Checked);
+    list->item(1)->setCheckState(Qt::Unchecked);
+    QVERIFY(!Devices[4].InChart);
+    QVERIFY(Devices[7].InChart);
+    QVERIFY(f.graf()->Series(6)->Active());
+    QCOMPARE(f.graf()->CountActiveSeries(), 1);
+}
+
+void TstChartPage::keyFilterOfNumberEntries_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("digits") << "0123456789" << "0123456789";
+    QTest::newRow("letters and signs dropped") << "a1-2.b,3 " << "123";
+    QTest::newRow("signs dropped") << "+x9" << "9";
+}
+
+void TstChartPage::keyFilterOfNumberEntries()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    ChartFixture f;
+    for (TEdit *e : {f.form->MaxU, f.form->MaxX}) {
+        e->clear();
+        QTest::keyClicks(e, typed);
+        QCOMPARE(e->text(), shown);
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QCOMPARE(e->text(), shown.left(shown.size() - 1));
+    }
+}
+
+void TstChartPage::axisMaximumFromEntryAndArrows()
+{
+    ChartFixture f;
+    TEdit *e = f.form->MaxU;
+    e->clear();
+    QTest::keyClicks(e, QStringLiteral("50"));
+    QCOMPARE(f.graf()->LeftAxisMax(), 300.0); // nothing before Enter
+    QTest::keyClick(e, Qt::Key_Return);
+    QCOMPARE(f.graf()->LeftAxisMax(), 50.0);
+    QCOMPARE(f.form->UpDownY->Position(), 50); // the arrows and the settings follow
+    f.form->UpDownY->StepBy(1);
+    QCOMPARE(f.graf()->LeftAxisMax(), 51.0);
+    QCOMPARE(e->text(), QStringLiteral("51"));
+
+    // Typed beyond the arrows' range: the axis takes it, the up-down keeps its place.
+    e->setText(QStringLiteral("2000"));
+    QTest::keyClick(e, Qt::Key_Return);
+    QCOMPARE(f.graf()->LeftAxisMax(), 2000.0);
+    QCOMPARE(f.form->UpDownY->Position(), 51);
+
+    // An empty entry changes nothing, neither on Enter nor from the program.
+    e->clear();
+    QTest::keyClick(e, Qt::Key_Return);
+    QCOMPARE(f.graf()->LeftAxisMax(), 2000.0);
+    f.form->UpDownY->OnChanging = nullptr;
+    f.form->UpDownY->SetPosition(40);
+    e->clear();
+    UpDownYChanging(f.form->UpDownY);
+    QCOMPARE(f.graf()->LeftAxisMax(), 2000.0);
+}
+
+void TstChartPage::timeSpanFromEntryAndArrows()
+{
+    ChartFixture f;
+    TEdit *e = f.form->MaxX;
+    e->setText(QStringLiteral("7"));
+    QTest::keyClick(e, Qt::Key_Enter);
+    QCOMPARE(ChartWindow, 7);
+    QCOMPARE(f.form->UpDownX->Position(), 7);
+    f.form->UpDownX->StepBy(-1);
+    QCOMPARE(ChartWindow, 6);
+    f.form->UpDownX->StepBy(-1); // the arrows stop at 5
+    f.form->UpDownX->StepBy(-1);
+    QCOMPARE(ChartWindow, 5);
+
+    // A typed span is not held to the arrows' range.
+    for (int span : {0, 1000}) {
+        e->setText(QString::number(span));
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(ChartWindow, span);
+        QCOMPARE(f.form->UpDownX->Position(), 5);
+    }
+    // The span takes effect at the next sample: 1000 s keeps about 1001 points.
+    f.connect(1, 1);
+    for (int i = 0; i < 1010; ++i) {
+        SampleChart();
+        f.advance(1000);
+    }
+    QVERIFY(qAbs(f.graf()->Series(0)->Count() - 1001) <= 1);
+}
+
+void TstChartPage::pastedTextRaisesConversionErrorAndChangesNothing()
+{
+    ChartFixture f;
+    f.form->MaxU->setText(QStringLiteral("12a"));
+    char16_t enter = 13;
+    try {
+        MaxUKeyPress(f.form->MaxU, enter);
+        QFAIL("no conversion error");
+    } catch (const EConvertError &e) {
+        QCOMPARE(QString::fromStdString(e.what()), QStringLiteral("'12a' is not a valid integer value"));
+    }
+    QCOMPARE(f.graf()->LeftAxisMax(), 300.0);
+    QVERIFY_THROWS_EXCEPTION(EConvertError, f.form->UpDownY->StepBy(1));
+    QCOMPARE(f.graf()->LeftAxisMax(), 300.0);
+
+    f.form->MaxX->setText(QStringLiteral("x"));
+    QVERIFY_THROWS_EXCEPTION(EConvertError, MaxXKeyPress(f.form->MaxX, enter));
+    QVERIFY_THROWS_EXCEPTION(EConvertError, f.form->UpDownX->StepBy(1));
+    QCOMPARE(ChartWindow, 120);
+}
+
+void TstChartPage::settingsFlowThroughTheUpDowns()
+{
+    ChartFixture f;
+    // As the settings are loaded: up-down Y, then the axis from its position.
+    f.form->UpDownY->SetPosition(450);
+    f.graf()->SetLeftAxisMax(f.form->UpDownY->Position());
+    QCOMPARE(f.graf()->LeftAxisMax(), 450.0);
+    QCOMPARE(f.form->MaxU->text(), QStringLiteral("450"));
+    ChartWindow = 60;
+    f.form->UpDownX->SetPosition(int16_t(ChartWindow));
+    QCOMPARE(ChartWindow, 60);
+    QCOMPARE(f.form->MaxX->text(), QStringLiteral("60"));
+    // What is written back at exit.
+    f.form->MaxU->setText(QStringLiteral("75"));
+    QTest::keyClick(f.form->MaxU, Qt::Key_Return);
+    QCOMPARE(f.form->UpDownY->Position(), 75);
+}
+
+void TstChartPage::view3DSwitchesBarsAndEngine()
+{
+    ChartFixture f;
+    TFormMainBase *m = f.form.get();
+    m->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m));
+    QTest::mouseClick(m->CB_3d, Qt::LeftButton, {}, QPoint(6, m->CB_3d->height() / 2));
+    QVERIFY(m->CB_3d->isChecked());
+    QVERIFY(f.graf()->View3D());
+    for (QScrollBar *b : {m->SBar_3D, m->SBar_Zoom, m->SBar_Rot})
+        QVERIFY(b->isEnabled());
+    QTest::mouseClick(m->CB_3d, Qt::LeftButton, {}, QPoint(6, m->CB_3d->height() / 2));
+    QVERIFY(!f.graf()->View3D());
+    for (QScrollBar *b : {m->SBar_3D, m->SBar_Zoom, m->SBar_Rot})
+        QVERIFY(!b->isEnabled());
+}
+
+void TstChartPage::barsDriveTheEngine()
+{
+    ChartFixture f;
+    TFormMainBase *m = f.form.get();
+    m->CB_3d->setChecked(true);
+    CB_3dClick(m->CB_3d);
+    m->SBar_3D->setValue(55);
+    m->SBar_Zoom->setValue(250);
+    f.graf()->SetOrthogonal(true);
+    m->SBar_Rot->setValue(300);
+    QCOMPARE(f.graf()->Chart3DPercent(), 55);
+    QCOMPARE(f.graf()->Zoom(), 250);
+    QCOMPARE(f.graf()->Rotation(), 300);
+    QVERIFY(!f.graf()->Orthogonal());
+
+    // A disabled rotation bar moved by the program turns nothing but wakes up.
+    m->CB_3d->setChecked(false);
+    CB_3dClick(m->CB_3d);
+    m->SBar_Rot->setValue(280);
+    QCOMPARE(f.graf()->Rotation(), 300);
+    QVERIFY(m->SBar_Rot->isEnabled());
+    m->SBar_Zoom->setValue(30);
+    QCOMPARE(f.graf()->Zoom(), 30);
+    QVERIFY(m->SBar_Zoom->isEnabled());
+}
+
+void TstChartPage::captionsFollowTheLanguage()
+{
+    ChartFixture f;
+    TFormMainBase *m = f.form.get();
+    ApplyChartPageLanguage(lsEnglish);
+    QCOMPARE(m->ButtSaveGraf->text(), QStringLiteral("Save"));
+    QCOMPARE(m->ButtPrint->text(), QStringLiteral("Print"));
+    QCOMPARE(m->Label16->text(), QStringLiteral("Axis X max [s]:"));
+    QCOMPARE(m->Label15->text(), QStringLiteral("Axis Y max [V]:"));
+    QCOMPARE(m->Label12->text(), QStringLiteral("Zoom"));
+    QCOMPARE(m->Label14->text(), QStringLiteral("Rotation"));
+    ApplyChartPageLanguage(lsNone);
+    QCOMPARE(m->Label14->text(), QStringLiteral("Rotation"));
+    ApplyChartPageLanguage(lsCzech);
+    QCOMPARE(m->ButtSaveGraf->text(), QStringLiteral("Ulož"));
+    QCOMPARE(m->ButtPrint->text(), QStringLiteral("Tisk"));
+    QCOMPARE(m->Label12->text(), QStringLiteral("Zvětšení"));
+    QCOMPARE(m->Label14->text(), QStringLiteral("Natočení"));
+    // The chart's own texts do not change with the language.
+    QCOMPARE(m->Label13->text(), QStringLiteral("3D"));
+    QCOMPARE(f.graf()->LeftAxisTitle(), QStringLiteral("U [V]"));
+}
+
+QTEST_MAIN(TstChartPage)
+#include "tst_chartpage.moc"
