@@ -99,10 +99,15 @@ public:
 protected:
     bool event(QEvent *e) override
     {
-        if (e->type() != HandOverEvent)
-            return QObject::event(e);
+        // The event was made and posted under the table mutex; taking it before looking at
+        // the event orders this thread after the poster for the thread checker too, which
+        // cannot see the locks inside the event queue.
         SyncTable &t = Table();
         std::unique_lock lock(t.Mutex);
+        if (e->type() != HandOverEvent) {
+            lock.unlock();
+            return QObject::event(e);
+        }
         if (t.Pending.empty())
             return true;
         const std::shared_ptr<HandOverRecord> rec = t.Pending.front();
