@@ -1,0 +1,88 @@
+// Frame time of the chart engine: 50 series of 301 points each (five minutes of one-second
+// samples), rendered into a 1200 x 800 image in 2D and in 3D, with steady and with noisy
+// voltages. Run by hand: bench_chartengine [frames] [--save folder] (PNGs of each view).
+
+#include "datetimelabel.h"
+#include "tchart.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+void Fill(TChart &chart, bool noisy)
+{
+    const double start = ChartMath::EncodeDateTime(QDate(2024, 3, 18), QTime(10, 15, 0));
+    QRandomGenerator rng(7);
+    for (int k = 0; k < TChart::SeriesMax; ++k) {
+        TChartSeries *s = chart.Series(k);
+        s->Clear();
+        s->SetActive(true);
+        const QColor colour = QColor::fromHsv((k * 47) % 360, 200, 230);
+        const QColor later = QColor::fromHsv((k * 47 + 180) % 360, 200, 200);
+        const double level = 20 + 5 * k;
+        for (int i = 0; i <= 300; ++i) {
+            double u = level + 30 * std::sin((i + 7 * k) / 25.0);
+            if (noisy)
+                u += rng.bounded(20.0) - 10;
+            s->AddXY(start + i / 86400.0, u, QString(), i < 200 ? colour : later);
+        }
+    }
+}
+
+double TimeFrames(TChart &chart, QImage &img, int frames)
+{
+    QElapsedTimer t;
+    t.start();
+    for (int f = 0; f < frames; ++f) {
+        QPainter p(&img);
+        chart.render(p, QRectF(img.rect()));
+    }
+    return double(t.nsecsElapsed()) / 1e6 / frames;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    int frames = 100;
+    QString saveDir;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == QLatin1String("--save") && i + 1 < argc)
+            saveDir = QString::fromLocal8Bit(argv[++i]);
+        else
+            frames = std::max(1, a.toInt());
+    }
+    TChart chart;
+    chart.resize(1200, 800);
+    chart.SetLeftAxisMax(300);
+    chart.SetLeftAxisTitle(QStringLiteral("U [V]"));
+    chart.SetOrthogonal(false);
+    QImage img(1200, 800, QImage::Format_ARGB32_Premultiplied);
+
+    std::printf("chart engine, 50 series x 301 points, 1200x800, %d frames each\n", frames);
+    for (bool noisy : {false, true}) {
+        Fill(chart, noisy);
+        for (int mode = 0; mode < 3; ++mode) {
+            chart.SetView3D(mode > 0);
+            chart.SetOrthogonal(mode == 2);
+            TimeFrames(chart, img, 3); // warm up fonts and caches
+            const double ms = TimeFrames(chart, img, frames);
+            const char *name = mode == 0 ? "2D" : mode == 1 ? "3D perspective" : "3D orthogonal";
+            std::printf("%-16s %-7s %7.2f ms/frame\n", name, noisy ? "noisy" : "steady", ms);
+            if (!saveDir.isEmpty())
+                img.save(QStringLiteral("%1/chart_%2_%3.png")
+                             .arg(saveDir)
+                             .arg(mode)
+                             .arg(noisy ? QStringLiteral("noisy") : QStringLiteral("steady")));
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,512 @@
+#include "chartrender.h"
+
+#include "axisticks.h"
+#include "datetimelabel.h"
+#include "rasterfill.h"
+
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+
+using namespace ChartMath;
+
+namespace ChartRender {
+
+namespace {
+
+const QColor FrameColour(0xA0, 0xA0, 0xA0);
+const QColor GridColour(0xD8, 0xD8, 0xD8);
+const QColor FloorColour(0xEC, 0xEC, 0xEC);
+const QColor SideWallColour(0xF4, 0xF4, 0xF4);
+const QColor WallEdgeColour(0x90, 0x90, 0x90);
+
+QString ValueLabel(double v, int decimals)
+{
+    if (std::fabs(v) < 1e-12)
+        v = 0; // no "-0"
+    return QLocale().toString(v, 'f', decimals);
+}
+
+double Distance(const QPointF &a, const QPointF &b)
+{
+    return std::hypot(b.x() - a.x(), b.y() - a.y());
+}
+
+// Distance along an axis from o to end that keeps labels of size box apart: an axis seen
+// slanted in 3D needs less room per label across the text than along it.
+double LabelSpacing(const QPointF &o, const QPointF &end, const QSizeF &box)
+{
+    const double len = Distance(o, end);
+    if (len <= 0)
+        return box.height();
+    const double dx = std::fabs(end.x() - o.x()) / len, dy = std::fabs(end.y() - o.y()) / len;
+    const double alongX = dx > 1e-6 ? box.width() / dx : 1e300;
+    const double alongY = dy > 1e-6 ? box.height() / dy : 1e300;
+    return std::min(alongX, alongY);
+}
+
+void ValueTicks(TLayout &l, double lengthPx, double spacingPx)
+{
+    const double step = ValueStep(l.range.yMax - l.range.yMin, MaxTicks(lengthPx, spacingPx));
+    l.yDecimals = StepDecimals(step);
+    l.yTicks = TickPositions(l.range.yMin, l.range.yMax, step);
+}
+
+// Walks the visible segments of one series in model coordinates and hands over unbroken
+// chains of one colour. A segment takes the colour of its end point. Chains break where
+// the box clips a segment.
+class TChainWalker
+{
+public:
+    TChainWalker(const TLayout &l, const TChartSeries &s) : m_l(l), m_s(s) {}
+
+    template <class Sink> void Walk(Sink sink)
+    {
+        const QVector<double> &xs = m_s.XValues();
+        const QVector<double> &ys = m_s.YValues();
+        const QVector<QColor> &cs = m_s.PointColors();
+        const int n = int(xs.size());
+        if (n < 2)
+            return;
+        // Points are in X order: skip what lies wholly outside the visible range.
+        int i0 = int(std::lower_bound(xs.begin(), xs.end(), m_l.range.xMin) - xs.begin()) - 1;
+        int i1 = int(std::upper_bound(xs.begin(), xs.end(), m_l.range.xMax) - xs.begin());
+        i0 = std::max(i0, 0);
+        i1 = std::min(i1, n - 1);
+        const double W = m_l.proj.Width(), H = m_l.proj.Height();
+        const QRectF box(0, 0, W, H);
+        auto inside = [W, H](const QPointF &p) {
+            return p.x() >= 0 && p.x() <= W && p.y() >= 0 && p.y() <= H;
+        };
+
+        m_chain.clear();
+        QRgb colour = 0;
+        QPointF prev = ToModel(m_l, xs[i0], ys[i0]);
+        bool prevInside = inside(prev);
+        for (int i = i0 + 1; i <= i1; ++i) {
+            const QPointF next = ToModel(m_l, xs[i], ys[i]);
+            const bool nextInside = inside(next);
+            QPointF a = prev, b = next;
+            const bool whole = prevInside && nextInside;
+            prev = next;
+            prevInside = nextInside;
+            if (!whole && !ClipSegment(a, b, box)) {
+                Flush(sink, colour);
+                continue;
+            }
+            const QRgb c = cs[i].rgba();
+            if (!m_chain.isEmpty() && (c != colour || a != m_chain.last()))
+                Flush(sink, colour);
+            if (m_chain.isEmpty()) {
+                m_chain.append(a);
+                colour = c;
+            }
+            m_chain.append(b);
+            if (b != next)
+                Flush(sink, colour);
+        }
+        Flush(sink, colour);
+    }
+
+private:
+    template <class Sink> void Flush(Sink &sink, QRgb colour)
+    {
+        if (m_chain.size() >= 2)
+            sink(m_chain, colour);
+        m_chain.clear();
+    }
+
+    const TLayout &m_l;
+    const TChartSeries &m_s;
+    QVector<QPointF> m_chain;
+};
+
+void DrawSeries2D(const TChart &chart, const TLayout &l, QPainter &p)
+{
+    TRasterTarget raster(p, l.frame);
+    QPolygonF poly;
+    QPen pen(Qt::black, l.unit, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    for (int k = 0; k < chart.SeriesCount(); ++k) {
+        const TChartSeries &s = *chart.Series(k);
+        if (!s.Active())
+            continue;
+        TChainWalker(l, s).Walk([&](const QVector<QPointF> &chain, QRgb colour) {
+            poly.resize(chain.size());
+            for (int i = 0; i < chain.size(); ++i)
+                poly[i] = l.proj.Map(chain[i].x(), chain[i].y(), 0);
+            if (raster.IsValid()) {
+                for (int i = 1; i < poly.size(); ++i)
+                    raster.Line(poly[i - 1], poly[i], colour);
+                return;
+            }
+            pen.setColor(QColor::fromRgba(colour));
+            p.setPen(pen);
+            p.drawPolyline(poly);
+        });
+    }
+}
+
+// Which side of the ribbon segment front[i]..front[i+1] the viewer sees: -1 the upper side,
+// +1 the under side (the projected quad's turning direction), 0 when seen edge on.
+int Side(const QPointF &f0, const QPointF &f1, const QPointF &b0)
+{
+    const double cross =
+        (f1.x() - f0.x()) * (b0.y() - f0.y()) - (f1.y() - f0.y()) * (b0.x() - f0.x());
+    return cross < 0 ? -1 : cross > 0 ? 1 : 0;
+}
+
+struct TRibbonPiece
+{
+    QPointF f0, f1, b0, b1; // front and back ends on the screen
+    double xMid;            // model x of the middle, for the drawing order
+    QRgb face, rim;
+    int side;
+};
+
+void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step,
+                TRasterTarget &raster, QPainter &p, double unit)
+{
+    if (raster.IsValid()) {
+        for (int i = from; i != to; i += step) {
+            const TRibbonPiece &r = pieces[i];
+            const QPointF q[4] = {r.f0, r.f1, r.b1, r.b0};
+            raster.FillConvex(q, 4, r.face);
+            raster.Line(r.f0, r.f1, r.rim);
+        }
+        return;
+    }
+    // Through the painter (printing): joined pieces of one colour make one polygon.
+    QPolygonF poly, edge;
+    int i = from;
+    while (i != to) {
+        int j = i + step;
+        auto joined = [&](int prev, int next) {
+            const TRibbonPiece &a = pieces[prev], &b = pieces[next];
+            return a.face == b.face && (step > 0 ? a.f1 == b.f0 : a.f0 == b.f1);
+        };
+        while (j != to && joined(j - step, j))
+            j += step;
+        poly.clear();
+        edge.clear();
+        for (int k = i; k != j; k += step) {
+            const TRibbonPiece &r = pieces[k];
+            if (k == i)
+                edge << (step > 0 ? r.f0 : r.f1);
+            edge << (step > 0 ? r.f1 : r.f0);
+        }
+        poly = edge;
+        for (int k = j - step;; k -= step) {
+            const TRibbonPiece &r = pieces[k];
+            poly << (step > 0 ? r.b1 : r.b0);
+            if (k == i) {
+                poly << (step > 0 ? r.b0 : r.b1);
+                break;
+            }
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgb(pieces[i].face));
+        p.drawPolygon(poly, Qt::WindingFill);
+        p.setPen(QPen(QColor::fromRgb(pieces[i].rim), unit));
+        p.drawPolyline(edge);
+        i = j;
+    }
+}
+
+void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
+{
+    QVector<int> active;
+    for (int k = 0; k < chart.SeriesCount(); ++k)
+        if (chart.Series(k)->Active())
+            active.append(k);
+    if (active.isEmpty())
+        return;
+    const TProjection &pr = l.proj;
+    // Each series has its own slot in depth, the first in front; a small gap between the
+    // ribbons keeps neighbours apart when there are few of them.
+    const double slot = pr.DepthSize() / active.size();
+    const double gap = slot * 0.15;
+    const double eyeX = pr.ViewerX();
+    QVector<QPointF> front, back;
+    QVector<TRibbonPiece> pieces;
+    TRasterTarget raster(p, l.frame);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // Back to front, so that nearer ribbons cover farther ones.
+    for (int j = int(active.size()) - 1; j >= 0; --j) {
+        const TChartSeries &s = *chart.Series(active[j]);
+        const double z0 = j * slot + gap / 2, z1 = (j + 1) * slot - gap / 2;
+        pieces.clear();
+        TChainWalker(l, s).Walk([&](const QVector<QPointF> &chain, QRgb colour) {
+            const int n = int(chain.size());
+            front.resize(n);
+            back.resize(n);
+            for (int i = 0; i < n; ++i) {
+                front[i] = pr.Map(chain[i].x(), chain[i].y(), z0);
+                back[i] = pr.Map(chain[i].x(), chain[i].y(), z1);
+            }
+            const QColor c = QColor::fromRgba(colour);
+            // The upper side of a ribbon in the series colour, the under side darker.
+            const QRgb upper = c.rgb(), under = c.darker(150).rgb(), rim = c.darker(130).rgb();
+            int side = -1;
+            for (int i = 0; i + 1 < n; ++i) {
+                const int sd = Side(front[i], front[i + 1], back[i]);
+                side = sd ? sd : side;
+                pieces.append({front[i], front[i + 1], back[i], back[i + 1],
+                               (chain[i].x() + chain[i + 1].x()) / 2, side < 0 ? upper : under,
+                               rim, side});
+            }
+        });
+        // Each piece is drawn after those farther away along the ribbon: towards the
+        // viewer's position from both ends.
+        int split = 0;
+        while (split < pieces.size() && pieces[split].xMid < eyeX)
+            ++split;
+        DrawPieces(pieces, 0, split, 1, raster, p, l.unit);
+        DrawPieces(pieces, int(pieces.size()) - 1, split - 1, -1, raster, p, l.unit);
+    }
+    p.setBrush(Qt::NoBrush);
+}
+
+QPolygonF Quad(const TProjection &pr, const double c[4][3])
+{
+    QPolygonF q;
+    for (int i = 0; i < 4; ++i)
+        q << pr.Map(c[i][0], c[i][1], c[i][2]);
+    return q;
+}
+
+void DrawWalls(const TLayout &l, QPainter &p)
+{
+    const TProjection &pr = l.proj;
+    const double W = pr.Width(), H = pr.Height(), D = pr.DepthSize();
+    const QPen gridPen(GridColour, l.unit);
+    const bool in3D = D > 0;
+    if (in3D) {
+        p.setPen(QPen(WallEdgeColour, l.unit));
+        const double floor[4][3] = {{0, 0, 0}, {W, 0, 0}, {W, 0, D}, {0, 0, D}};
+        const double side[4][3] = {{0, 0, 0}, {0, 0, D}, {0, H, D}, {0, H, 0}};
+        p.setBrush(FloorColour);
+        p.drawPolygon(Quad(pr, floor));
+        p.setBrush(SideWallColour);
+        p.drawPolygon(Quad(pr, side));
+    }
+    const double back[4][3] = {{0, 0, D}, {W, 0, D}, {W, H, D}, {0, H, D}};
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPolygon(Quad(pr, back));
+    p.setBrush(Qt::NoBrush);
+
+    p.setPen(gridPen);
+    for (double t : l.yTicks) {
+        const double y = ToModel(l, l.range.xMin, t).y();
+        p.drawLine(pr.Map(0, y, D), pr.Map(W, y, D));
+        if (in3D)
+            p.drawLine(pr.Map(0, y, 0), pr.Map(0, y, D));
+    }
+    for (double t : l.xTicks) {
+        const double x = ToModel(l, t, l.range.yMin).x();
+        p.drawLine(pr.Map(x, 0, D), pr.Map(x, H, D));
+        if (in3D)
+            p.drawLine(pr.Map(x, 0, 0), pr.Map(x, 0, D));
+    }
+    if (in3D) {
+        p.setPen(QPen(WallEdgeColour, l.unit));
+        p.drawPolygon(Quad(pr, back));
+    }
+}
+
+// Text turned to read upwards, its box's top left corner at topLeft once turned.
+void DrawTurned(QPainter &p, TLabelCache *cache, const QFont &font, const QPointF &topLeft,
+                const QSizeF &box, int align, const QString &text)
+{
+    if (cache) {
+        const QImage img =
+            cache->Turned(text, font, box, align, p.device()->devicePixelRatioF());
+        p.drawImage(topLeft, img);
+        return;
+    }
+    p.save();
+    p.translate(topLeft.x(), topLeft.y() + box.width());
+    p.rotate(-90);
+    p.drawText(QRectF(QPointF(0, 0), box), align, text);
+    p.restore();
+}
+
+void DrawAxes(const TChart &chart, const TLayout &l, QPainter &p, TLabelCache *cache)
+{
+    const TProjection &pr = l.proj;
+    const double W = pr.Width(), H = pr.Height();
+    const QPen axisPen(Qt::black, l.unit);
+    p.setPen(axisPen);
+    p.setBrush(Qt::NoBrush);
+    const QPointF o = pr.Map(0, 0, 0), xEnd = pr.Map(W, 0, 0), yEnd = pr.Map(0, H, 0);
+    if (pr.DepthSize() > 0) {
+        p.drawLine(o, xEnd);
+        p.drawLine(o, yEnd);
+    } else {
+        p.drawPolygon(QPolygonF({o, xEnd, pr.Map(W, H, 0), yEnd}));
+    }
+    p.setFont(l.font);
+
+    double leftMost = o.x();
+    for (double t : l.yTicks) {
+        const QPointF pt = pr.Map(0, ToModel(l, l.range.xMin, t).y(), 0);
+        p.drawLine(pt, pt - QPointF(l.tickLen, 0));
+        const QRectF box(pt.x() - l.tickLen - l.pad - l.yLabelW, pt.y() - l.lineH / 2,
+                         l.yLabelW, l.lineH);
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, ValueLabel(t, l.yDecimals));
+        leftMost = std::min(leftMost, box.left());
+    }
+    const QSizeF dateBox(l.dateLen, 2 * l.lineH);
+    for (double t : l.xTicks) {
+        const QPointF pt = pr.Map(ToModel(l, t, l.range.yMin).x(), 0, 0);
+        p.drawLine(pt, pt + QPointF(0, l.tickLen));
+        // Time on one line, date on the next, ending just below the tick.
+        DrawTurned(p, cache, l.font, QPointF(pt.x() - l.lineH, pt.y() + l.tickLen + l.pad),
+                   dateBox, Qt::AlignRight | Qt::AlignVCenter,
+                   TimeLabel(t) + QLatin1Char('\n') + DateLabel(t));
+    }
+    const QString title = chart.LeftAxisTitle();
+    if (!title.isEmpty()) {
+        const QPointF mid = (o + yEnd) / 2;
+        const double len = l.frame.height();
+        const double x = std::max(l.frame.left() + l.pad, leftMost - l.pad - l.lineH);
+        DrawTurned(p, cache, l.font, QPointF(x, mid.y() - len / 2), QSizeF(len, l.lineH),
+                   Qt::AlignCenter, title);
+    }
+}
+
+} // namespace
+
+QPointF ToModel(const TLayout &l, double x, double y)
+{
+    const TChartRange &r = l.range;
+    return QPointF((x - r.xMin) / (r.xMax - r.xMin) * l.proj.Width(),
+                   (y - r.yMin) / (r.yMax - r.yMin) * l.proj.Height());
+}
+
+TLayout Compute(const TChart &chart, const QPaintDevice *device, const QRectF &r)
+{
+    TLayout l;
+    l.frame = r;
+    l.unit = device ? device->logicalDpiY() / 96.0 : 1.0;
+    l.font = chart.font();
+    const QFontMetricsF fm(l.font, device);
+    l.lineH = fm.height();
+    l.pad = 4 * l.unit;
+    l.tickLen = 4 * l.unit;
+    l.range = chart.ViewRange();
+    l.hasX = chart.HasBottomRange() || chart.Zoomed();
+    l.dateLen = std::max(fm.horizontalAdvance(QStringLiteral("88:88:88")),
+                         fm.horizontalAdvance(QStringLiteral("88.88.8888"))) +
+                l.unit;
+
+    const double top = l.pad + l.lineH;
+    const double right = l.pad + l.lineH + l.pad;
+    const double bottom = l.tickLen + l.pad + l.dateLen + l.pad;
+    const double titleW = chart.LeftAxisTitle().isEmpty() ? 0 : l.lineH + l.pad;
+
+    // Value labels first, on the full height, to know how much room they take at the left.
+    ValueTicks(l, r.height() - top - bottom, 2.5 * l.lineH);
+    l.yLabelW = 0;
+    for (double t : l.yTicks)
+        l.yLabelW = std::max(l.yLabelW, fm.horizontalAdvance(ValueLabel(t, l.yDecimals)));
+    const double left = l.pad + titleW + l.yLabelW + l.pad + l.tickLen;
+
+    l.plot = r.adjusted(left, top, -right, -bottom);
+    if (l.plot.width() < 4 * l.unit)
+        l.plot.setWidth(4 * l.unit);
+    if (l.plot.height() < 4 * l.unit)
+        l.plot.setHeight(4 * l.unit);
+
+    TViewSettings view;
+    view.view3D = chart.View3D();
+    view.rotation = chart.Rotation();
+    view.elevation = chart.Elevation();
+    view.zoom = chart.Zoom();
+    view.orthogonal = chart.Orthogonal();
+    const double W = l.plot.width(), H = l.plot.height();
+    const double D = view.view3D ? chart.Chart3DPercent() / 100.0 * std::min(W, H) : 0;
+    l.proj.Setup(W, H, D, view, l.plot);
+
+    // Final ticks on the axis lengths as drawn (shorter in 3D).
+    const QPointF o = l.proj.Map(0, 0, 0);
+    const QPointF yEnd = l.proj.Map(0, H, 0), xEnd = l.proj.Map(W, 0, 0);
+    ValueTicks(l, Distance(o, yEnd),
+               LabelSpacing(o, yEnd, QSizeF(l.yLabelW + 2 * l.pad, 2.5 * l.lineH)));
+    l.xTicks.clear();
+    if (l.hasX) {
+        const double spanSec = (l.range.xMax - l.range.xMin) * SecondsPerDay;
+        const double step = TimeStepSeconds(
+            spanSec, MaxTicks(Distance(o, xEnd),
+                              LabelSpacing(o, xEnd, QSizeF(3 * l.lineH, l.dateLen + l.lineH))));
+        l.xTicks = TimeTicks(l.range.xMin, l.range.xMax, step);
+    }
+    return l;
+}
+
+QImage TLabelCache::Turned(const QString &text, const QFont &font, const QSizeF &box,
+                           int align, qreal dpr)
+{
+    if (font.key() != m_fontKey || dpr != m_dpr) {
+        m_images.clear();
+        m_fontKey = font.key();
+        m_dpr = dpr;
+    }
+    const QString key = QStringLiteral("%1|%2|%3|%4")
+                            .arg(text)
+                            .arg(box.width())
+                            .arg(box.height())
+                            .arg(align);
+    const auto it = m_images.constFind(key);
+    if (it != m_images.constEnd())
+        return it.value();
+    // A scrolling time axis brings new labels every few seconds; old ones go in bulk.
+    if (m_images.size() > 400)
+        m_images.clear();
+    QImage straight(QSize(int(std::ceil(box.width() * dpr)), int(std::ceil(box.height() * dpr))),
+                    QImage::Format_ARGB32_Premultiplied);
+    straight.setDevicePixelRatio(dpr);
+    straight.fill(Qt::transparent);
+    {
+        QPainter tp(&straight);
+        tp.setFont(font);
+        tp.setPen(Qt::black);
+        tp.drawText(QRectF(QPointF(0, 0), box), align, text);
+    }
+    QImage turned = straight.transformed(QTransform().rotate(-90));
+    turned.setDevicePixelRatio(dpr);
+    m_images.insert(key, turned);
+    return turned;
+}
+
+void Draw(const TChart &chart, const TLayout &l, QPainter &p, TLabelCache *cache)
+{
+    if (!p.paintEngine() || p.paintEngine()->type() != QPaintEngine::Raster)
+        cache = nullptr;
+    p.save();
+    p.setClipRect(l.frame);
+    p.fillRect(l.frame, Qt::white);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    DrawWalls(l, p);
+    if (l.proj.DepthSize() > 0) {
+        DrawSeries3D(chart, l, p);
+    } else {
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing, true);
+        DrawSeries2D(chart, l, p);
+        p.restore();
+    }
+    DrawAxes(chart, l, p, cache);
+    p.setPen(QPen(FrameColour, l.unit));
+    p.setBrush(Qt::NoBrush);
+    const double h = l.unit / 2;
+    p.drawRect(l.frame.adjusted(h, h, -h, -h));
+    p.restore();
+}
+
+} // namespace ChartRender

@@ -1,0 +1,166 @@
+#include "rasterfill.h"
+
+#include <QImage>
+#include <QPaintDevice>
+#include <algorithm>
+#include <cmath>
+
+namespace ChartRender {
+
+namespace {
+// Smallest whole number not below v; std::ceil is a library call on the baseline x86-64
+// instruction set, and this runs for every row of every trace segment.
+inline int CeilInt(double v)
+{
+    const int i = int(v);
+    return i + (v > i ? 1 : 0);
+}
+} // namespace
+
+TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
+{
+    QPaintDevice *dev = p.device();
+    if (!dev || dev->devType() != QInternal::Image)
+        return;
+    QImage *img = static_cast<QImage *>(dev);
+    const QImage::Format f = img->format();
+    if (f != QImage::Format_ARGB32_Premultiplied && f != QImage::Format_RGB32 &&
+        f != QImage::Format_ARGB32)
+        return;
+    // Writing into a shared image would detach it away from the painter's buffer.
+    if (!img->isDetached())
+        return;
+    m_t = p.deviceTransform();
+    if (m_t.type() > QTransform::TxScale)
+        return;
+    QRect c = m_t.mapRect(clip).toAlignedRect() & img->rect();
+    if (p.hasClipping()) {
+        const QRectF pc = p.clipBoundingRect();
+        if (!pc.isEmpty())
+            c &= m_t.mapRect(pc).toAlignedRect();
+    }
+    if (c.isEmpty())
+        return;
+    m_x0 = c.left();
+    m_y0 = c.top();
+    m_x1 = c.right() + 1;
+    m_y1 = c.bottom() + 1;
+    m_stride = img->bytesPerLine();
+    m_bits = img->bits();
+}
+
+void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
+{
+    if (!m_bits || n < 3)
+        return;
+    n = std::min(n, 8);
+    QPointF v[8];
+    int top = 0;
+    double ymax = -1e300;
+    for (int i = 0; i < n; ++i) {
+        v[i] = m_t.map(pts[i]);
+        if (v[i].y() < v[top].y())
+            top = i;
+        ymax = std::max(ymax, v[i].y());
+    }
+    // Two chains run down from the top vertex, one each way round; on a convex polygon
+    // every row meets exactly one edge of each.
+    struct Chain
+    {
+        int from, to, dir;
+        double slope;
+    };
+    auto setSlope = [&v](Chain &c) {
+        const QPointF &a = v[c.from], &b = v[c.to];
+        c.slope = b.y() > a.y() ? (b.x() - a.x()) / (b.y() - a.y()) : 0;
+    };
+    Chain ch[2] = {{top, (top + 1) % n, 1, 0}, {top, (top + n - 1) % n, n - 1, 0}};
+    setSlope(ch[0]);
+    setSlope(ch[1]);
+    const int rowFirst = std::max(m_y0, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
+    const int rowEnd = std::min(m_y1, CeilInt(std::min(ymax, 1e9) - 0.5));
+    const quint32 c = colour | 0xff000000u;
+    for (int y = rowFirst; y < rowEnd; ++y) {
+        const double yc = y + 0.5;
+        double x[2];
+        for (int k = 0; k < 2; ++k) {
+            Chain &e = ch[k];
+            for (int guard = 0; v[e.to].y() <= yc && guard < n; ++guard) {
+                e.from = e.to;
+                e.to = (e.to + e.dir) % n;
+                setSlope(e);
+            }
+            x[k] = v[e.from].x() + (yc - v[e.from].y()) * e.slope;
+        }
+        const double xl = std::min(x[0], x[1]), xr = std::max(x[0], x[1]);
+        const int from = std::max(m_x0, CeilInt(std::max(xl, -1e9) - 0.5));
+        const int to = std::min(m_x1, CeilInt(std::min(xr, 1e9) - 0.5));
+        if (from >= to)
+            continue;
+        quint32 *row = reinterpret_cast<quint32 *>(m_bits + y * m_stride);
+        // Trace spans are a few pixels; a plain loop beats the block fill's start-up.
+        for (int x = from; x < to; ++x)
+            row[x] = c;
+    }
+}
+
+void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
+{
+    if (!m_bits)
+        return;
+    // Xiaolin Wu's line: two pixels per step across the line, weighted by distance, in
+    // 16.16 fixed point.
+    const QPointF a = m_t.map(pa), b = m_t.map(pb);
+    double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
+    const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
+    if (steep) {
+        std::swap(x0, y0);
+        std::swap(x1, y1);
+    }
+    if (x0 > x1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
+    const double dx = x1 - x0;
+    const double gradient = dx < 1e-9 ? 0 : (y1 - y0) / dx;
+    const int first = int(std::lround(x0)), last = int(std::lround(x1));
+    const int majorLo = steep ? m_y0 : m_x0, majorHi = steep ? m_y1 - 1 : m_x1 - 1;
+    const int minorLo = steep ? m_x0 : m_y0, minorHi = steep ? m_x1 - 1 : m_y1 - 1;
+    const int from = std::max(first, majorLo), to = std::min(last, majorHi);
+    if (from > to)
+        return;
+    const quint32 src = colour | 0xff000000u;
+    // stepX moves one pixel along the minor axis in memory.
+    const qsizetype stepMajor = steep ? m_stride : 4, stepMinor = steep ? 4 : m_stride;
+    auto blend = [&](int major, int minor, int alpha) {
+        if (minor < minorLo || minor > minorHi || alpha <= 0)
+            return;
+        quint32 &d = *reinterpret_cast<quint32 *>(m_bits + major * stepMajor + minor * stepMinor);
+        const quint32 ia = 256 - alpha;
+        const quint32 rb = (((src & 0xff00ff) * alpha + (d & 0xff00ff) * ia) >> 8) & 0xff00ff;
+        const quint32 g = (((src & 0x00ff00) * alpha + (d & 0x00ff00) * ia) >> 8) & 0x00ff00;
+        d = 0xff000000u | rb | g;
+    };
+    qint64 yf = std::llround((y0 + gradient * (from - x0)) * 65536.0);
+    const qint64 gf = std::llround(gradient * 65536.0);
+    for (int x = from; x <= to; ++x, yf += gf) {
+        const int iy = int(yf >> 16);
+        const int f = int((yf >> 8) & 0xff); // 0..255 share of the lower pixel
+        int along = 256;
+        // The end pixels are covered only partly along the line.
+        if (x == first || x == last) {
+            double part = 1;
+            if (first == last)
+                part = x1 - x0;
+            else if (x == first)
+                part = first + 0.5 - x0;
+            else
+                part = x1 - (last - 0.5);
+            along = int(std::clamp(part, 0.0, 1.0) * 256);
+        }
+        blend(x, iy, ((256 - f) * along) >> 8);
+        blend(x, iy + 1, (f * along) >> 8);
+    }
+}
+
+} // namespace ChartRender
