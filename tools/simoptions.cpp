@@ -20,9 +20,9 @@ public:
     using OptionError::OptionError;
 };
 
-[[noreturn]] void Fail(std::string_view spec, const std::string &what)
+[[noreturn]] void Fail(std::string_view items, const std::string &what)
 {
-    throw OptionError("source \"" + std::string(spec) + "\": " + what);
+    throw OptionError("source \"" + std::string(items) + "\": " + what);
 }
 
 bool ToInt(std::string_view text, int *value)
@@ -92,10 +92,10 @@ void Parser::Words(const std::vector<std::string> &words, int depth)
             options.lines.push_back({path, {}});
             line = &options.lines.back();
         } else if (w == "--source") {
-            const std::string spec = ValueOf(words, &i, "a source description");
+            const std::string items = ValueOf(words, &i, "a source description");
             if (!line)
-                throw OptionError("--source " + spec + " comes before any --line");
-            SourceConfig source = ParseSourceSpec(spec);
+                throw OptionError("--source " + items + " comes before any --line");
+            SourceConfig source = ParseSource(items);
             for (const auto &other : line->sources) {
                 if (other.address == source.address)
                     throw OptionError("address " + std::to_string(source.address) +
@@ -128,44 +128,44 @@ void Parser::ReadConfig(const std::string &file, int depth)
 
 } // namespace
 
-SourceConfig ParseSourceSpec(std::string_view spec)
+SourceConfig ParseSource(std::string_view items)
 {
     SourceConfig s;
     std::set<std::string, std::less<>> seen;
     std::size_t from = 0;
-    while (from <= spec.size()) {
-        std::size_t to = spec.find(',', from);
+    while (from <= items.size()) {
+        std::size_t to = items.find(',', from);
         if (to == std::string_view::npos)
-            to = spec.size();
-        const std::string_view item = spec.substr(from, to - from);
+            to = items.size();
+        const std::string_view item = items.substr(from, to - from);
         from = to + 1;
         if (item.empty())
-            Fail(spec, "empty item");
+            Fail(items, "empty item");
         const std::size_t eq = item.find('=');
         const std::string_view key = item.substr(0, eq);
         const bool hasValue = eq != std::string_view::npos;
         const std::string_view value = hasValue ? item.substr(eq + 1) : std::string_view();
         if (!seen.insert(std::string(key)).second)
-            Fail(spec, "\"" + std::string(key) + "\" given twice");
+            Fail(items, "\"" + std::string(key) + "\" given twice");
         const std::string k(key);
         auto needValue = [&] {
             if (!hasValue)
-                Fail(spec, k + " needs a value");
+                Fail(items, k + " needs a value");
         };
         auto wholeIn = [&](int lo, int hi, int *out) {
             needValue();
             if (!ToInt(value, out) || *out < lo || *out > hi)
-                Fail(spec, k + " must be a whole number from " + std::to_string(lo) + " to " +
-                               std::to_string(hi));
+                Fail(items, k + " must be a whole number from " + std::to_string(lo) + " to " +
+                                std::to_string(hi));
         };
         auto volts = [&](double lo, double *out) {
             needValue();
             if (!ToDouble(value, out) || *out < lo)
-                Fail(spec, k + " must be a number of volts" + (lo >= 0 ? ", not negative" : ""));
+                Fail(items, k + " must be a number of volts" + (lo >= 0 ? ", not negative" : ""));
         };
         auto flag = [&](bool *out) {
             if (hasValue)
-                Fail(spec, k + " takes no value");
+                Fail(items, k + " takes no value");
             *out = true;
         };
         if (key == "addr") {
@@ -173,7 +173,7 @@ SourceConfig ParseSourceSpec(std::string_view spec)
         } else if (key == "type" || key == "serial") {
             needValue();
             if (value.empty() || !PlainText(value))
-                Fail(spec, k + " must be non-empty printable text");
+                Fail(items, k + " must be non-empty printable text");
             (key == "type" ? s.type : s.serial) = std::string(value);
         } else if (key == "u") {
             volts(-HUGE_VAL, &s.voltage);
@@ -204,11 +204,11 @@ SourceConfig ParseSourceSpec(std::string_view spec)
         } else if (key == "badtol") {
             flag(&s.faults.badTol);
         } else {
-            Fail(spec, "unknown item \"" + k + "\"");
+            Fail(items, "unknown item \"" + k + "\"");
         }
     }
     if (s.address < 0)
-        Fail(spec, "addr is required");
+        Fail(items, "addr is required");
     return s;
 }
 
@@ -261,7 +261,7 @@ Options ParseArguments(const std::vector<std::string> &args)
 std::string UsageText()
 {
     return R"(Usage: ardemo-sim [--log FILE] [--pace] [--config FILE]
-                  --line PATH [--source SPEC ...] [--line PATH [--source SPEC ...] ...]
+                  --line PATH [--source ITEMS ...] [--line PATH [--source ITEMS ...] ...]
 
 Simulates power sources on serial lines. Each --line opens a pseudo-terminal and links its
 slave device at PATH (an existing link there is replaced); the --source options after it
@@ -270,7 +270,7 @@ runs until SIGINT or SIGTERM, then removes its links.
 
 Options:
   --line PATH      start a new line linked at PATH
-  --source SPEC    a source on the current line (see below)
+  --source ITEMS    a source on the current line (see below)
   --log FILE       frame log: "<ms> <line> RX|TX|BAD <text>", CR shown as \r, one line
                    per frame received (BAD: bad checksum, malformed or unknown address),
                    per reply sent; flushed after every line
@@ -278,7 +278,7 @@ Options:
   --config FILE    read more options from FILE: white-space separated, "#" comments
   --help, -h       show this text
 
-SPEC is a comma-separated list:
+ITEMS is a comma-separated list:
   addr=N      address 0..31 (required)
   type=TEXT   type text (default ZDR300-S); a type with "-S" after its fifth
               character can stabilise

@@ -33,7 +33,7 @@ struct Options
 };
 
 // "addr=5,type=ZDR300-S,u=12,drop=3,garbage": throws OptionError on anything it cannot use.
-SourceConfig ParseSourceSpec(std::string_view spec);
+SourceConfig ParseSource(std::string_view items);
 
 // Words of a configuration file: split at white space, "#" to the end of a line ignored.
 std::vector<std::string> ConfigWords(std::string_view text);

@@ -183,8 +183,8 @@ void TstSimCore::conversation()
     QFETCH(QString, sources);
     QFETCH(QString, exchange);
     std::vector<SourceConfig> configs;
-    for (const QString &spec : sources.split(';'))
-        configs.push_back(ParseSourceSpec(spec.toStdString()));
+    for (const QString &items : sources.split(';'))
+        configs.push_back(ParseSource(items.toStdString()));
     SimLine line(configs);
     const QStringList turns = exchange.split(' ');
     QVERIFY(turns.size() % 2 == 0);
@@ -262,7 +262,7 @@ void TstSimCore::noiseAndStabilisation()
 
 void TstSimCore::delayAndSplit()
 {
-    SourceConfig c = ParseSourceSpec("addr=8,delay=250,split=3");
+    SourceConfig c = ParseSource("addr=8,delay=250,split=3");
     SimSource s(c);
     auto reply = s.Answer({8, Command::Id, "?"}, 0);
     QCOMPARE(Q(reply->text), QStringLiteral("#08TYPZDR300-SVC1008\r"));
@@ -275,7 +275,7 @@ void TstSimCore::delayAndSplit()
     QCOMPARE(Q(joined), Q(reply->text));
     QVERIFY(reply->writes[0].bytes.size() - reply->writes[2].bytes.size() <= 1);
     // More pieces than bytes: one byte per write, at once without a delay.
-    SimSource fine(ParseSourceSpec("addr=8,split=50"));
+    SimSource fine(ParseSource("addr=8,split=50"));
     reply = fine.Answer({8, Command::Out, "?"}, 0);
     QCOMPARE(reply->writes.size(), reply->text.size());
     QCOMPARE(reply->writes.front().offsetMs, std::int64_t(0));
@@ -283,7 +283,7 @@ void TstSimCore::delayAndSplit()
 
 void TstSimCore::garbageBeforeTheHash()
 {
-    SimSource s(ParseSourceSpec("addr=12,garbage"));
+    SimSource s(ParseSource("addr=12,garbage"));
     const std::string sent = s.Answer({12, Command::Out, "?"}, 0)->text;
     const std::size_t hash = sent.find('#');
     QVERIFY(hash > 0 && hash != std::string::npos);
