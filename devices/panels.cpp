@@ -9,6 +9,7 @@
 #include <QColorDialog>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPolygonF>
 #include <afcomport.h>
 
@@ -551,9 +552,11 @@ void ButtonColorClick(QObject *Sender)
     if (!slot || !DM || !DM->ColorDial || !Devices[slot].PanelCol)
         return;
     QColorDialog *dial = DM->ColorDial;
-    dial->setCurrentColor(Devices[slot].PanelCol->Color());
-    if (dial->exec() == QDialog::Accepted)
-        Devices[slot].PanelCol->SetColor(dial->currentColor());
+    // The tick goes on while the dialog is open; the source may be removed meanwhile.
+    QPointer<TPanel> frame = Devices[slot].PanelCol;
+    dial->setCurrentColor(frame->Color());
+    if (dial->exec() == QDialog::Accepted && frame)
+        frame->SetColor(dial->currentColor());
 }
 
 void ButtonDelClick(QObject *Sender)

@@ -96,16 +96,9 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
             }
         });
     }
-    connect(ui->Button1, &QPushButton::clicked, this, [this] {
-        // A port text that is no number ends the action with the conversion message;
-        // the dialog stays open and nothing has changed.
-        try {
-            Button1Click();
-        } catch (const std::exception &e) {
-            QMessageBox::critical(this, QCoreApplication::applicationName(),
-                                  QString::fromUtf8(e.what()));
-        }
-    });
+    // A port text that is no number raises the conversion error out of the click, to the
+    // application's error box; nothing has changed then and the dialog stays open.
+    connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     UpdateConnectButton();
 }

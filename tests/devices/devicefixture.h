@@ -43,11 +43,14 @@ public:
     int exec() override
     {
         presetSeen = currentColor();
+        if (during)
+            during(); // the tick goes on while the dialog is open
         setCurrentColor(answer);
         return accept ? Accepted : Rejected;
     }
     bool accept = true;
     QColor answer, presetSeen;
+    std::function<void()> during;
 };
 
 // Closes every message box that appears and keeps its text.

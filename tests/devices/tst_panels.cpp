@@ -348,6 +348,11 @@ void TstPanels::deleteColourAndChartList()
     f.colorDial.accept = false;
     Devices[1].ButtonColor->click();
     QCOMPARE(Devices[1].PanelCol->Color(), QColor(Qt::red));
+    // The source removed while its colour is being chosen: the choice goes nowhere.
+    f.colorDial.accept = true;
+    f.colorDial.during = [] { RemoveDevice(1); };
+    ButtonColorClick(Devices[1].ButtonColor);
+    QVERIFY(!Devices[1].Used && DeviceCount == 2);
 }
 
 void TstPanels::fiftyFirstSourceRefused()
