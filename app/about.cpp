@@ -53,7 +53,7 @@ void BuildAboutPage(TFormMain *Form)
 {
     QWidget *page = Form->Page8;
     auto *lay = new QVBoxLayout(page);
-    lay->setContentsMargins(16, 16, 16, 16);
+    lay->setContentsMargins(8, 16, 8, 16);
     lay->setSpacing(6);
 
     TLabel **L = Form->LabAbout;
@@ -84,9 +84,19 @@ void BuildAboutPage(TFormMain *Form)
     lay->addWidget(L[4]);
     lay->addWidget(L[5]);
     lay->addSpacing(30);
+    // Three equal thirds, each link centred in its own.
     auto *row = new QHBoxLayout;
-    for (int i = 6; i <= 8; ++i)
-        row->addWidget(L[i], 1); // thirds of the row
+    row->setSpacing(0);
+    for (int i = 6; i <= 8; ++i) {
+        auto *third = new QWidget(page);
+        third->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        // Equal thirds while there is room; a long address is never cut.
+        third->setMinimumWidth(L[i]->sizeHint().width() + 8);
+        auto *cell = new QHBoxLayout(third);
+        cell->setContentsMargins(0, 0, 0, 0);
+        cell->addWidget(L[i], 0, Qt::AlignCenter);
+        row->addWidget(third, 1);
+    }
     lay->addLayout(row);
     lay->addStretch(3);
 

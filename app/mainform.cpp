@@ -26,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -51,6 +53,42 @@ TBitBtn *BarButton(QWidget *parent, const char *name, const QString &caption, co
     b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
+
+// The page control's tab bar. A page whose tab is hidden can still be the active one (F4 to
+// F7); the bar then shows no tab as selected instead of a remnant of the hidden tab.
+class TPageTabBar : public QTabBar
+{
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void paintEvent(QPaintEvent *e) override
+    {
+        const int current = currentIndex();
+        if (current < 0 || isTabVisible(current)) {
+            QTabBar::paintEvent(e);
+            return;
+        }
+        QStylePainter p(this);
+        for (int i = 0; i < count(); ++i) {
+            if (!isTabVisible(i))
+                continue;
+            QStyleOptionTab opt;
+            initStyleOption(&opt, i);
+            opt.state &= ~QStyle::State_Selected;
+            p.drawControl(QStyle::CE_TabBarTab, opt);
+        }
+    }
+};
+
+class TPageControl : public QTabWidget
+{
+public:
+    explicit TPageControl(QWidget *parent) : QTabWidget(parent)
+    {
+        setTabBar(new TPageTabBar(this));
+    }
+};
 
 void FillWith(QWidget *w, const QColor &c)
 {
@@ -205,7 +243,7 @@ void TFormMain::buildPages()
 {
     auto *lay = new QVBoxLayout(PanelMain);
     lay->setContentsMargins(2, 2, 2, 2);
-    PageCont = new QTabWidget(PanelMain);
+    PageCont = new TPageControl(PanelMain);
     PageCont->setObjectName(QStringLiteral("PageCont"));
     PageCont->tabBar()->setFont(FormFont(10, true));
     PageCont->setUsesScrollButtons(true);

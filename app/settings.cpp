@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include "afportmap.h"
 #include "chartpage.h"
 #include "controls.h"
 #include "forms.h"
@@ -68,6 +69,8 @@ int32_t VoltageAxisMax()
 void LoadSettings()
 {
     IniFile = std::make_unique<TIniFile>(SettingsFileName());
+    // The serial layer reads the port devices from the "Ports" section of the same file.
+    AfSetPortMapFile(IniFile->FileName());
     LangCode = IniFile->ReadString(Section, KeyLang, QStringLiteral("cz"));
     ProgramPath = IniFile->ReadString(Section, KeyPath, DefaultProgramPath());
     ChartWindow = IniFile->ReadInteger(Section, KeyMaxX, DefaultMaxX);

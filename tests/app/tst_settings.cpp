@@ -1,5 +1,6 @@
 // Loading and saving the four settings, with the chart controls they feed.
 
+#include "afportmap.h"
 #include "controls.h"
 #include "forms.h"
 #include "global.h"
@@ -94,6 +95,7 @@ private slots:
         QCOMPARE(m_form->Graf->LeftAxisMax(), 300.0);
         QVERIFY(!QFile::exists(m_file)); // reading creates nothing
         QVERIFY(IniFile);
+        QCOMPARE(AfPortMapFile(), m_file);
 
         SaveSettings();
         QVERIFY(!IniFile);
@@ -129,6 +131,7 @@ private slots:
         const QByteArray head = "; Ardemo\r\n[Ports]\r\nCOM1=/tmp/sim/COM1\r\n\r\n";
         put(head + "[Setup]\r\nLang=en\r\nOwn=1\r\n");
         LoadSettings();
+        QCOMPARE(AfPortDevicePath(1), QByteArray("/tmp/sim/COM1"));
         SaveSettings();
         QCOMPARE(get(), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath="
                             + StringToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
