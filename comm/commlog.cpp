@@ -26,42 +26,33 @@ int MemoLines(QPlainTextEdit *m)
 
 void SetMemoLines(QPlainTextEdit *m, int n) { m->setProperty(LinesProperty, n); }
 
-// Inserts text as line 0, without touching the lines below.
-void InsertTop(QPlainTextEdit *m, const QString &text)
+// Puts text at line 0, as a new line or over the old one, and drops the oldest lines beyond
+// the depth of the log, in one edit so that the memo lays out only what changed.
+void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
 {
-    const int n = MemoLines(m);
-    QTextCursor c(m->document());
-    c.movePosition(QTextCursor::Start);
-    if (n == 0)
+    int n = MemoLines(m);
+    QTextDocument *doc = m->document();
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    if (n == 0) {
         c.insertText(text);
-    else
+        n = 1;
+    } else if (asNewLine) {
         c.insertText(text + QChar(QChar::ParagraphSeparator));
-    SetMemoLines(m, n + 1);
-}
-
-// Replaces line 0; an empty memo gets it as its first line.
-void ReplaceTop(QPlainTextEdit *m, const QString &text)
-{
-    if (MemoLines(m) == 0) {
-        InsertTop(m, text);
-        return;
+        ++n;
+    } else {
+        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        c.insertText(text);
     }
-    QTextCursor c(m->document()->firstBlock());
-    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    c.insertText(text);
-}
-
-// Drops the oldest lines beyond the depth of the log.
-void Trim(QPlainTextEdit *m)
-{
-    const int n = MemoLines(m);
-    if (n <= LogDepth)
-        return;
-    QTextCursor c(m->document()->findBlockByNumber(LogDepth - 1));
-    c.movePosition(QTextCursor::EndOfBlock);
-    c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    c.removeSelectedText();
-    SetMemoLines(m, LogDepth);
+    if (n > LogDepth) {
+        QTextCursor tail(doc->findBlockByNumber(LogDepth - 1));
+        tail.movePosition(QTextCursor::EndOfBlock);
+        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        tail.removeSelectedText();
+        n = LogDepth;
+    }
+    c.endEditBlock();
+    SetMemoLines(m, n);
 }
 
 QString Prefix(int Line)
@@ -97,10 +88,8 @@ bool Memos(int Line, QPlainTextEdit *&sent, QPlainTextEdit *&recv)
 // empty request line so that both columns stay side by side.
 void KeepPaired(QPlainTextEdit *sent, QPlainTextEdit *recv)
 {
-    if (MemoLines(recv) == 0) {
-        InsertTop(sent, QString());
-        Trim(sent);
-    }
+    if (MemoLines(recv) == 0)
+        Put(sent, QString(), true);
 }
 
 } // namespace
@@ -128,10 +117,8 @@ void LogSent(int Line, const QByteArray &Frame)
     QPlainTextEdit *sent, *recv;
     if (!Memos(Line, sent, recv))
         return;
-    InsertTop(sent, Entry(Line, Frame));
-    InsertTop(recv, QString());
-    Trim(sent);
-    Trim(recv);
+    Put(sent, Entry(Line, Frame), true);
+    Put(recv, QString(), true);
 }
 
 void LogReceived(int Line, const QByteArray &Reply)
@@ -140,8 +127,7 @@ void LogReceived(int Line, const QByteArray &Reply)
     if (!Memos(Line, sent, recv))
         return;
     KeepPaired(sent, recv);
-    ReplaceTop(recv, Entry(Line, Reply));
-    Trim(recv);
+    Put(recv, Entry(Line, Reply), false);
 }
 
 void LogNoAnswer(int Line)
@@ -150,6 +136,5 @@ void LogNoAnswer(int Line)
     if (!Memos(Line, sent, recv))
         return;
     KeepPaired(sent, recv);
-    ReplaceTop(recv, Prefix(Line) + TextNoAnswer);
-    Trim(recv);
+    Put(recv, Prefix(Line) + TextNoAnswer, false);
 }
