@@ -23,14 +23,11 @@ private slots:
     void overlongLineIsDroppedAndBounded();
     void longestAcceptedReply();
     void replyWithoutCurrentSourceIsDropped();
-    void receivedEntryShowsStateBeforeParsing();
 
     void parseSteps_data();
     void parseSteps();
-    void tolerancePassesTheLineOn();
     void panelFollowsReplies();
     void stabilisationControlsFollowType();
-    void unreadableVoltage();
     void recordingRowOnChangeOnly();
 
 private:
@@ -226,17 +223,6 @@ void TstProtocol::replyWithoutCurrentSourceIsDropped()
     QCOMPARE(Lines[2].Countdown, 0u);
 }
 
-void TstProtocol::receivedEntryShowsStateBeforeParsing()
-{
-    rig->Connect(3, 1, 5);
-    Devices[3].ReqState = 31;
-    LogSent(1, BuildFrame(5, cmdNAP, "???"));
-    rig->Feed(1, "#05NAP012\r");
-    QCOMPARE(Devices[3].ReqState, 4);
-    QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
-             QStringList{QStringLiteral("Zař.č.3, Stav31: #05NAP012↵")});
-}
-
 void TstProtocol::parseSteps_data()
 {
     QTest::addColumn<QByteArray>("reply");
@@ -350,23 +336,6 @@ void TstProtocol::parseSteps()
     QCOMPARE(Lines[1].Countdown, ReplyPause);
 }
 
-void TstProtocol::tolerancePassesTheLineOn()
-{
-    // Rotation in slot order, wrapping round, skipping other lines' sources.
-    rig->Connect(2, 1, 1);
-    rig->Connect(5, 2, 1);
-    rig->Connect(7, 1, 2);
-    Lines[1].Cur = 2;
-    rig->Feed(1, "#01TOL1\r");
-    QCOMPARE(Lines[1].Cur, 7);
-    rig->Feed(1, "#02TOL1\r");
-    QCOMPARE(Lines[1].Cur, 2);
-    QCOMPARE(Lines[2].Cur, 5);
-    // A single source is its own next source.
-    rig->Feed(2, "#01TOL1\r");
-    QCOMPARE(Lines[2].Cur, 5);
-}
-
 void TstProtocol::panelFollowsReplies()
 {
     rig->Connect(3, 1, 12);
@@ -399,6 +368,8 @@ void TstProtocol::panelFollowsReplies()
     rig->Feed(1, "#0CNAP1234\r#0CTOL9\r");
     QCOMPARE(d.Disp1->text(), QStringLiteral("U = 123 V"));
     QCOMPARE(d.Disp2->text(), QStringLiteral("Tol = 9 V"));
+    rig->Feed(1, "#0CNAP-?-\r");
+    QCOMPARE(d.Disp1->text(), QStringLiteral("U = -001 V"));
 }
 
 void TstProtocol::stabilisationControlsFollowType()
@@ -424,14 +395,6 @@ void TstProtocol::stabilisationControlsFollowType()
     QVERIFY(d.Label3->isEnabled());
     QVERIFY(d.Edit2->isEnabled());
     QCOMPARE(d.Shape2->BrushColor(), QColor(0, 0xFF, 0));
-}
-
-void TstProtocol::unreadableVoltage()
-{
-    rig->Connect(3, 1, 12);
-    rig->Feed(1, "#0CNAP-?-\r");
-    QCOMPARE(Devices[3].U, -1.0);
-    QCOMPARE(Devices[3].Disp1->text(), QStringLiteral("U = -001 V"));
 }
 
 void TstProtocol::recordingRowOnChangeOnly()
