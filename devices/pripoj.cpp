@@ -6,6 +6,7 @@
 #include "panels.h"
 #include "sysutils.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -96,9 +97,18 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
             }
         });
     }
-    // A port text that is no number raises the conversion error out of the click, to the
-    // application's error box; nothing has changed then and the dialog stays open.
-    connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    // A port text that is no number raises the conversion error to the application's error
+    // box; nothing has changed then and the dialog stays open. It is raised again just
+    // after the click, so that it does not unwind through the button's own event handling.
+    connect(ui->Button1, &QPushButton::clicked, this, [this] {
+        try {
+            Button1Click();
+        } catch (...) {
+            QMetaObject::invokeMethod(
+                qApp, [e = std::current_exception()] { std::rethrow_exception(e); },
+                Qt::QueuedConnection);
+        }
+    });
     connect(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     UpdateConnectButton();
 }

@@ -343,7 +343,7 @@ void TstPripoj::portTextNotANumber()
     QCOMPARE(caught, error);
     // A click lets it out to the application, which shows it; the dialog stays open.
     QTest::mouseClick(d.connect, Qt::LeftButton);
-    QCOMPARE(Escaped, QStringList{error});
+    QTRY_COMPARE(Escaped, QStringList{error});
     Escaped.clear();
     QVERIFY(d.form.isVisible() && DeviceCount == 0 && f.ports[1]->opens == 0);
     QVERIFY(!f.main.ControlLines->isTabVisible(0));
