@@ -79,28 +79,6 @@ private slots:
                  TIniFile::MaxValueLength);
     }
 
-    void readsIntegers_data()
-    {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("decimal") << QByteArray("60") << 60;
-        QTest::newRow("negative") << QByteArray("-5") << -5;
-        QTest::newRow("hex lower") << QByteArray("0x3c") << 60;
-        QTest::newRow("hex upper") << QByteArray("0X3C") << 60;
-        QTest::newRow("bad hex") << QByteArray("0xZZ") << 120;
-        QTest::newRow("fraction") << QByteArray("12.5") << 120;
-        QTest::newRow("text") << QByteArray("abc") << 120;
-        QTest::newRow("empty") << QByteArray("") << 120;
-        QTest::newRow("too big") << QByteArray("99999999999") << 120;
-    }
-    void readsIntegers()
-    {
-        QFETCH(QByteArray, value);
-        QFETCH(int, expected);
-        put("[Setup]\r\nMaxX=" + value + "\r\n");
-        QCOMPARE(TIniFile(m_file).ReadInteger("Setup", "MaxX", 120), expected);
-    }
-
     void missingFileGivesDefaultsAndIsCreatedOnWrite()
     {
         TIniFile ini(m_file);
