@@ -74,6 +74,7 @@ TDM::TDM(QObject *parent) : TDMBase(parent)
     for (int i = 0; i < 4; ++i) {
         *ports[i] = new TAfComPort(this);
         (*ports[i])->setObjectName(QStringLiteral("Port") + QChar(u'A' + i));
+        (*ports[i])->SetBaudRate(br9600);
         (*ports[i])->OnDataRecived = handlers[i];
     }
 

@@ -1,6 +1,7 @@
 // The main window: its layout, the tick, the function keys, the end of the run.
 
 #include "appfixture.h"
+#include "afcomport.h"
 #include "sysutils.h"
 
 #include <QDialog>
@@ -112,6 +113,13 @@ private slots:
             if (s)
                 QVERIFY(!s->isEnabled());
         QCOMPARE(DM->TSystem->interval(), 25);
+        for (int line = 1; line <= MaxLines; ++line) {
+            TAfComPort *port = DM->Port(line);
+            QCOMPARE(port->objectName(), QStringLiteral("Port") + QChar(u'A' + line - 1));
+            QCOMPARE(port->BaudRate(), br9600);
+            QVERIFY(port->OnDataRecived);
+            QVERIFY(!port->Active()); // closed until a source is connected on the line
+        }
     }
 
     void clockBeforeAndAfterFirstTick()
