@@ -1,5 +1,6 @@
 #include "axisticks.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -74,6 +75,15 @@ int StepDecimals(double step)
     if (!(step > 0) || step >= 1 - 1e-9)
         return 0;
     return int(std::ceil(-std::log10(step) - 1e-9));
+}
+
+QString ValueLabel(double v, int decimals)
+{
+    if (std::fabs(v) < 1e-12)
+        v = 0; // no "-0" from a tick computed as -0.0000000001
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(v, 'f', std::clamp(decimals, 0, 15));
 }
 
 } // namespace ChartMath

@@ -3,6 +3,7 @@
 // Tick placement for the chart axes: readable steps for volts (1-2-5 x 10^n) and for
 // date-time values (whole seconds, minutes, hours and days that a reader counts in).
 
+#include <QString>
 #include <QVector>
 
 namespace ChartMath {
@@ -34,5 +35,8 @@ QVector<double> TimeTicks(double minDays, double maxDays, double stepSeconds);
 
 // Decimals a value label needs so that labels stepped by step differ (0 for whole steps).
 int StepDecimals(double step);
+
+// Value axis label in the default locale: its decimal separator, no thousands separator.
+QString ValueLabel(double v, int decimals);
 
 } // namespace ChartMath

@@ -25,13 +25,6 @@ const QColor FloorColour(0xEC, 0xEC, 0xEC);
 const QColor SideWallColour(0xF4, 0xF4, 0xF4);
 const QColor WallEdgeColour(0x90, 0x90, 0x90);
 
-QString ValueLabel(double v, int decimals)
-{
-    if (std::fabs(v) < 1e-12)
-        v = 0; // no "-0"
-    return QLocale().toString(v, 'f', decimals);
-}
-
 double Distance(const QPointF &a, const QPointF &b)
 {
     return std::hypot(b.x() - a.x(), b.y() - a.y());
@@ -55,6 +48,11 @@ void ValueTicks(TLayout &l, double lengthPx, double spacingPx)
     const double step = ValueStep(l.range.yMax - l.range.yMin, MaxTicks(lengthPx, spacingPx));
     l.yDecimals = StepDecimals(step);
     l.yTicks = TickPositions(l.range.yMin, l.range.yMax, step);
+    // A short axis whose one step overshoots still gets both its ends labelled.
+    if (l.yTicks.size() < 2 && lengthPx >= 1.5 * l.lineH) {
+        l.yTicks = {l.range.yMin, l.range.yMax};
+        l.yDecimals = StepDecimals(NiceStep(l.range.yMax - l.range.yMin) / 10);
+    }
 }
 
 // Walks the visible segments of one series in model coordinates and hands over unbroken
@@ -69,7 +67,7 @@ public:
     {
         const QVector<double> &xs = m_s.XValues();
         const QVector<double> &ys = m_s.YValues();
-        const QVector<QColor> &cs = m_s.PointColors();
+        const QVector<QRgb> &cs = m_s.PointRgbs();
         const int n = int(xs.size());
         if (n < 2)
             return;
@@ -99,7 +97,7 @@ public:
                 Flush(sink, colour);
                 continue;
             }
-            const QRgb c = cs[i].rgba();
+            const QRgb c = cs[i];
             if (!m_chain.isEmpty() && (c != colour || a != m_chain.last()))
                 Flush(sink, colour);
             if (m_chain.isEmpty()) {

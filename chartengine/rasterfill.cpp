@@ -33,6 +33,10 @@ TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
     m_t = p.deviceTransform();
     if (m_t.type() > QTransform::TxScale)
         return;
+    m_sx = m_t.m11();
+    m_sy = m_t.m22();
+    m_dx = m_t.dx();
+    m_dy = m_t.dy();
     QRect c = m_t.mapRect(clip).toAlignedRect() & img->rect();
     if (p.hasClipping()) {
         const QRectF pc = p.clipBoundingRect();
@@ -58,49 +62,54 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
     int top = 0;
     double ymax = -1e300;
     for (int i = 0; i < n; ++i) {
-        v[i] = m_t.map(pts[i]);
+        v[i] = Map(pts[i]);
         if (v[i].y() < v[top].y())
             top = i;
         ymax = std::max(ymax, v[i].y());
     }
     // Two chains run down from the top vertex, one each way round; on a convex polygon
-    // every row meets exactly one edge of each.
+    // every row meets exactly one edge of each. x steps by the edge's slope per row.
     struct Chain
     {
-        int from, to, dir;
-        double slope;
+        int to, dir;
+        double x, slope;
     };
-    auto setSlope = [&v](Chain &c) {
-        const QPointF &a = v[c.from], &b = v[c.to];
-        c.slope = b.y() > a.y() ? (b.x() - a.x()) / (b.y() - a.y()) : 0;
-    };
-    Chain ch[2] = {{top, (top + 1) % n, 1, 0}, {top, (top + n - 1) % n, n - 1, 0}};
-    setSlope(ch[0]);
-    setSlope(ch[1]);
     const int rowFirst = std::max(m_y0, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
     const int rowEnd = std::min(m_y1, CeilInt(std::min(ymax, 1e9) - 0.5));
-    const quint32 c = colour | 0xff000000u;
-    for (int y = rowFirst; y < rowEnd; ++y) {
-        const double yc = y + 0.5;
-        double x[2];
-        for (int k = 0; k < 2; ++k) {
-            Chain &e = ch[k];
-            for (int guard = 0; v[e.to].y() <= yc && guard < n; ++guard) {
-                e.from = e.to;
-                e.to = (e.to + e.dir) % n;
-                setSlope(e);
-            }
-            x[k] = v[e.from].x() + (yc - v[e.from].y()) * e.slope;
+    if (rowFirst >= rowEnd)
+        return;
+    // Moves chain c down to the edge that spans row centre yc and puts x on it.
+    auto seek = [&v, n](Chain &c, int from, double yc) {
+        for (int guard = 0; v[c.to].y() <= yc && guard < n; ++guard) {
+            from = c.to;
+            c.to = (c.to + c.dir) % n;
         }
-        const double xl = std::min(x[0], x[1]), xr = std::max(x[0], x[1]);
+        const QPointF &a = v[from], &b = v[c.to];
+        c.slope = b.y() > a.y() ? (b.x() - a.x()) / (b.y() - a.y()) : 0;
+        c.x = a.x() + (yc - a.y()) * c.slope;
+    };
+    Chain ch[2] = {{(top + 1) % n, 1, 0, 0}, {(top + n - 1) % n, n - 1, 0, 0}};
+    double yc = rowFirst + 0.5;
+    seek(ch[0], top, yc);
+    seek(ch[1], top, yc);
+    const quint32 c = colour | 0xff000000u;
+    for (int y = rowFirst; y < rowEnd; ++y, yc += 1) {
+        for (Chain &e : ch) {
+            if (v[e.to].y() <= yc) {
+                const int from = e.to;
+                e.to = (e.to + e.dir) % n;
+                seek(e, from, yc);
+            }
+        }
+        const double xl = std::min(ch[0].x, ch[1].x), xr = std::max(ch[0].x, ch[1].x);
         const int from = std::max(m_x0, CeilInt(std::max(xl, -1e9) - 0.5));
         const int to = std::min(m_x1, CeilInt(std::min(xr, 1e9) - 0.5));
-        if (from >= to)
-            continue;
         quint32 *row = reinterpret_cast<quint32 *>(m_bits + y * m_stride);
         // Trace spans are a few pixels; a plain loop beats the block fill's start-up.
         for (int x = from; x < to; ++x)
             row[x] = c;
+        ch[0].x += ch[0].slope;
+        ch[1].x += ch[1].slope;
     }
 }
 
@@ -110,7 +119,7 @@ void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
         return;
     // Xiaolin Wu's line: two pixels per step across the line, weighted by distance, in
     // 16.16 fixed point.
-    const QPointF a = m_t.map(pa), b = m_t.map(pb);
+    const QPointF a = Map(pa), b = Map(pb);
     double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
     const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
     if (steep) {
@@ -123,7 +132,7 @@ void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
     }
     const double dx = x1 - x0;
     const double gradient = dx < 1e-9 ? 0 : (y1 - y0) / dx;
-    const int first = int(std::lround(x0)), last = int(std::lround(x1));
+    const int first = int(std::floor(x0 + 0.5)), last = int(std::floor(x1 + 0.5));
     const int majorLo = steep ? m_y0 : m_x0, majorHi = steep ? m_y1 - 1 : m_x1 - 1;
     const int minorLo = steep ? m_x0 : m_y0, minorHi = steep ? m_x1 - 1 : m_y1 - 1;
     const int from = std::max(first, majorLo), to = std::min(last, majorHi);
@@ -141,8 +150,8 @@ void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
         const quint32 g = (((src & 0x00ff00) * alpha + (d & 0x00ff00) * ia) >> 8) & 0x00ff00;
         d = 0xff000000u | rb | g;
     };
-    qint64 yf = std::llround((y0 + gradient * (from - x0)) * 65536.0);
-    const qint64 gf = std::llround(gradient * 65536.0);
+    qint64 yf = qint64(std::floor((y0 + gradient * (from - x0)) * 65536.0 + 0.5));
+    const qint64 gf = qint64(std::floor(gradient * 65536.0 + 0.5));
     for (int x = from; x <= to; ++x, yf += gf) {
         const int iy = int(yf >> 16);
         const int f = int((yf >> 8) & 0xff); // 0..255 share of the lower pixel

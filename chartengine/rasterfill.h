@@ -26,10 +26,13 @@ public:
     void Line(const QPointF &a, const QPointF &b, QRgb colour);
 
 private:
+    QPointF Map(const QPointF &p) const { return QPointF(p.x() * m_sx + m_dx, p.y() * m_sy + m_dy); }
+
     uchar *m_bits = nullptr;
     qsizetype m_stride = 0;
     int m_x0 = 0, m_y0 = 0, m_x1 = 0, m_y1 = 0; // device clip, x1 and y1 exclusive
     QTransform m_t;
+    double m_sx = 1, m_sy = 1, m_dx = 0, m_dy = 0; // the transform, scale and shift only
 };
 
 } // namespace ChartRender

@@ -47,12 +47,14 @@ void TChartSeries::AddXY(double x, double y, const QString &label, const QColor 
         m_y.append(y);
         m_label.append(label);
         m_color.append(color);
+        m_rgb.append(color.rgba());
     } else {
         const qsizetype i = std::upper_bound(m_x.begin(), m_x.end(), x) - m_x.begin();
         m_x.insert(i, x);
         m_y.insert(i, y);
         m_label.insert(i, label);
         m_color.insert(i, color);
+        m_rgb.insert(i, color.rgba());
     }
     if (m_owner)
         m_owner->SeriesChanged(*this);
@@ -65,6 +67,7 @@ void TChartSeries::Delete(int i)
     m_y.remove(i);
     m_label.remove(i);
     m_color.remove(i);
+    m_rgb.remove(i);
     if (m_owner)
         m_owner->SeriesChanged(*this);
 }
@@ -77,6 +80,7 @@ void TChartSeries::Clear()
     m_y.clear();
     m_label.clear();
     m_color.clear();
+    m_rgb.clear();
     if (m_owner)
         m_owner->SeriesChanged(*this);
 }

@@ -44,6 +44,7 @@ public:
     const QVector<double> &XValues() const { return m_x; }
     const QVector<double> &YValues() const { return m_y; }
     const QVector<QColor> &PointColors() const { return m_color; }
+    const QVector<QRgb> &PointRgbs() const { return m_rgb; }
     // Adds a point in X order: appended when x is not below the last X (the usual case),
     // otherwise inserted after the points with X not above x.
     void AddXY(double x, double y, const QString &label, const QColor &color);
@@ -58,6 +59,7 @@ private:
     QString m_title;
     QVector<double> m_x, m_y;
     QVector<QColor> m_color;
+    QVector<QRgb> m_rgb; // the colours ready for drawing
     QVector<QString> m_label;
 };
 

@@ -23,7 +23,8 @@ private slots:
     void timeTicksFallOnWholeSteps();
     void stepDecimals_data();
     void stepDecimals();
-    void maxTicks();
+    void valueLabel_data();
+    void valueLabel();
 };
 
 void TstAxisTicks::niceStep_data()
@@ -169,13 +170,33 @@ void TstAxisTicks::stepDecimals()
     QCOMPARE(StepDecimals(step), decimals);
 }
 
-void TstAxisTicks::maxTicks()
+void TstAxisTicks::valueLabel_data()
 {
-    QCOMPARE(MaxTicks(1000, 100), 10);
-    QCOMPARE(MaxTicks(1050, 100), 10);
-    QCOMPARE(MaxTicks(50, 100), 1);
-    QCOMPARE(MaxTicks(1000, 0), 1);
-    QCOMPARE(MaxTicks(-5, 10), 1);
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("whole") << "C" << 250.0 << 0 << "250";
+    QTest::newRow("no thousands separator") << "C" << 1000.0 << 0 << "1000";
+    QTest::newRow("tenths") << "C" << 0.5 << 1 << "0.5";
+    QTest::newRow("rounding left over from the step") << "C" << 0.30000000000000004 << 1
+                                                      << "0.3";
+    QTest::newRow("no minus zero") << "C" << -1e-15 << 1 << "0.0";
+    QTest::newRow("negative") << "C" << -20.0 << 0 << "-20";
+    QTest::newRow("Czech comma") << "cs_CZ" << 2.5 << 1 << "2,5";
+    QTest::newRow("Czech, no thousands space") << "cs_CZ" << 1500.0 << 0 << "1500";
+}
+
+void TstAxisTicks::valueLabel()
+{
+    QFETCH(QString, locale);
+    QFETCH(double, value);
+    QFETCH(int, decimals);
+    QFETCH(QString, text);
+    QLocale::setDefault(QLocale(locale));
+    const QString got = ValueLabel(value, decimals);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(got, text);
 }
 
 QTEST_GUILESS_MAIN(TstAxisTicks)

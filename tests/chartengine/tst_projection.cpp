@@ -57,7 +57,6 @@ private slots:
     void boxFitsAndZoomScales();
     void frontPlaneMatchesAndInverts_data();
     void frontPlaneMatchesAndInverts();
-    void viewerSide();
     void clipSegment_data();
     void clipSegment();
 };
@@ -179,16 +178,6 @@ void TstProjection::frontPlaneMatchesAndInverts()
         QVERIFY(Near(p.FrontPlane().map(m), s, 1e-6));
         QVERIFY(Near(inv.map(s), m, 1e-6));
     }
-}
-
-void TstProjection::viewerSide()
-{
-    QCOMPARE(Make(true, 360, 345).ViewerX(), W / 2);
-    // Turning further brings the eye further right, past the box's right end.
-    QVERIFY(Make(true, 350, 345).ViewerX() > W / 2);
-    QVERIFY(Make(true, 345, 345).ViewerX() > Make(true, 350, 345).ViewerX());
-    QVERIFY(Make(true, 330, 345).ViewerX() > W);
-    QVERIFY(Make(true, 345, 345, true).ViewerX() > 1e100);
 }
 
 void TstProjection::clipSegment_data()

