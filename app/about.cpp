@@ -65,9 +65,8 @@ void BuildAboutPage(TFormMain *Form)
         page, 3,
         QStringLiteral("Program je chráněn autorským zákonem; šíření jen se souhlasem výrobce."),
         false);
-    L[4] = AboutLabel(page, 4,
-                      QStringLiteral("Aktuální verzi programu si můžete stáhnout na adrese"),
-                      false);
+    L[4] = AboutLabel(
+        page, 4, QStringLiteral("Aktuální verzi programu si můžete stáhnout na adrese"), false);
     L[5] = AboutLabel(page, 5, DownloadAddress, true);
     L[6] = AboutLabel(page, 6, WebAddress, true);
     L[7] = AboutLabel(page, 7, MailAddress, true);
@@ -141,11 +140,20 @@ void ShellOpen(const QString &Target, const QString &Parameters, const QString &
         QDesktopServices::openUrl(url);
 }
 
-void SetShellOpener(TShellOpener opener) { Opener() = std::move(opener); }
+void SetShellOpener(TShellOpener opener)
+{
+    Opener() = std::move(opener);
+}
 
-void LabAbout5Click(QObject *) { ShellOpen(DownloadAddress, QString(), QString(), SW_SHOWNORMAL); }
+void LabAbout5Click(QObject *)
+{
+    ShellOpen(DownloadAddress, QString(), QString(), SW_SHOWNORMAL);
+}
 
-void LabAbout6Click(QObject *) { ShellOpen(WebAddress, QString(), QString(), SW_SHOWNORMAL); }
+void LabAbout6Click(QObject *)
+{
+    ShellOpen(WebAddress, QString(), QString(), SW_SHOWNORMAL);
+}
 
 void LabAbout7Click(QObject *)
 {

@@ -55,4 +55,7 @@ void ReportError(const QString &message)
         ShowErrorBox(message);
 }
 
-void SetErrorReporter(TErrorReporter reporter) { Reporter() = std::move(reporter); }
+void SetErrorReporter(TErrorReporter reporter)
+{
+    Reporter() = std::move(reporter);
+}

@@ -68,8 +68,8 @@ QImage DecodeJpeg(const QByteArray &data, QString *error)
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data.constData()),
                  static_cast<unsigned long>(data.size()));
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > MaxSide
-        || cinfo.image_height > MaxSide) {
+    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > MaxSide ||
+        cinfo.image_height > MaxSide) {
         jpeg_destroy_decompress(&cinfo);
         if (error)
             *error = QStringLiteral("picture size out of range");
@@ -116,4 +116,7 @@ QImage LoadJpegFile(const QString &fileName, QString *error)
     return DecodeJpeg(f.readAll(), error);
 }
 
-QImage LoadBanner() { return LoadJpegFile(QStringLiteral(":/app/banner.jpg")); }
+QImage LoadBanner()
+{
+    return LoadJpegFile(QStringLiteral(":/app/banner.jpg"));
+}

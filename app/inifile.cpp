@@ -25,8 +25,8 @@ struct TCp1250
             char *pout = out;
             size_t inLeft = 1, outLeft = sizeof out;
             char16_t u = 0xFFFD; // what the code page leaves undefined
-            if (cd != iconv_t(-1) && iconv(cd, &pin, &inLeft, &pout, &outLeft) != size_t(-1)
-                && outLeft == 2)
+            if (cd != iconv_t(-1) && iconv(cd, &pin, &inLeft, &pout, &outLeft) != size_t(-1) &&
+                outLeft == 2)
                 u = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
             else if (b < 0x80)
                 u = char16_t(b); // without iconv the ASCII half still reads right
@@ -45,7 +45,10 @@ const TCp1250 &Cp1250()
     return table;
 }
 
-bool IsBlank(const QString &s) { return s.trimmed().isEmpty(); }
+bool IsBlank(const QString &s)
+{
+    return s.trimmed().isEmpty();
+}
 
 // The parts of one decoded line.
 struct TParsed
@@ -168,15 +171,14 @@ void TIniFile::store(const TLines &lines) const
             QStringLiteral("Unable to write to %1").arg(m_fileName).toStdString());
 }
 
-QString TIniFile::ReadString(const QString &section, const QString &key,
-                             const QString &def) const
+QString TIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
 {
     const TFound f = find(load(), section, key);
     if (f.keyLine < 0)
         return def;
     QString v = f.value;
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\''))
-        && v.back() == v.front())
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     return v.left(MaxValueLength);
 }

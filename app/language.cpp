@@ -22,11 +22,20 @@ void LoadTexts(TLangSet set)
         TStrId id;
     };
     const TText texts[] = {
-        {&TextAxisX, sAxisX},         {&TextAxisY, sAxisY},       {&TextValuesOf, sValuesOf},
-        {&TextDevNo, sDevNo},         {&TextNoAnswer, sNoAnswer}, {&TextProgramOf, sProgramOf},
-        {&TextColStep, sColStep},     {&TextColTime, sColTime},   {&TextColU, sColU},
-        {&TextColNext, sColNext},     {&TextChartValues, sChartValues},
-        {&TextStepIs, sStepIs},       {&TextTimeIs, sTimeIs},     {&TextVoltageIs, sVoltageIs},
+        {&TextAxisX, sAxisX},
+        {&TextAxisY, sAxisY},
+        {&TextValuesOf, sValuesOf},
+        {&TextDevNo, sDevNo},
+        {&TextNoAnswer, sNoAnswer},
+        {&TextProgramOf, sProgramOf},
+        {&TextColStep, sColStep},
+        {&TextColTime, sColTime},
+        {&TextColU, sColU},
+        {&TextColNext, sColNext},
+        {&TextChartValues, sChartValues},
+        {&TextStepIs, sStepIs},
+        {&TextTimeIs, sTimeIs},
+        {&TextVoltageIs, sVoltageIs},
     };
     for (const TText &t : texts)
         *t.text = LoadStr(t.id, set);

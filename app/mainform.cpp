@@ -291,9 +291,8 @@ void TFormMain::buildCommunicationPage()
         for (int side = 0; side < 2; ++side) {
             const int memo = 2 * line - 1 + side;
             const int label = 2 + 2 * line + side; // Label4..Label11
-            auto *l = new QLabel(side == 0 ? QStringLiteral("Odeslané:")
-                                           : QStringLiteral("Přijaté:"),
-                                 page);
+            auto *l = new QLabel(
+                side == 0 ? QStringLiteral("Odeslané:") : QStringLiteral("Přijaté:"), page);
             l->setObjectName(QStringLiteral("Label%1").arg(label));
             MemoLabel[label] = l;
             auto *m = new QPlainTextEdit(page);
@@ -378,9 +377,15 @@ void TFormMain::FormShow()
     ::ApplyLanguage();
 }
 
-void TFormMain::FormResize() { ArrangePanels(); }
+void TFormMain::FormResize()
+{
+    ArrangePanels();
+}
 
-void TFormMain::SaveSettings() { ::SaveSettings(); }
+void TFormMain::SaveSettings()
+{
+    ::SaveSettings();
+}
 
 void TFormMain::FormDestroy()
 {
@@ -397,7 +402,10 @@ void TFormMain::FormDestroy()
     }
 }
 
-void TFormMain::ButtEndClick() { QCoreApplication::quit(); }
+void TFormMain::ButtEndClick()
+{
+    QCoreApplication::quit();
+}
 
 void TFormMain::ButtAddDevClick()
 {

@@ -31,7 +31,10 @@ QString &FixedFileName()
 
 int32_t g_maxY = DefaultMaxY;
 
-QString DefaultProgramPath() { return QDir::homePath() + QLatin1Char('/'); }
+QString DefaultProgramPath()
+{
+    return QDir::homePath() + QLatin1Char('/');
+}
 } // namespace
 
 QString SettingsFileFor(const QString &programFile)
@@ -41,8 +44,8 @@ QString SettingsFileFor(const QString &programFile)
     // A leading dot marks a hidden file, not an extension.
     if (name.indexOf(QLatin1Char('.'), 1) < 0)
         return programFile + QStringLiteral(".INI");
-    return programFile.left(qMax<qsizetype>(slash + 1, programFile.size() - 3))
-        + QStringLiteral("INI");
+    return programFile.left(qMax<qsizetype>(slash + 1, programFile.size() - 3)) +
+           QStringLiteral("INI");
 }
 
 QString SettingsFileName()
@@ -53,11 +56,14 @@ QString SettingsFileName()
     const QFileInfo file(beside);
     if (QFileInfo(file.absolutePath()).isWritable() || (file.exists() && file.isWritable()))
         return beside;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/Ardemo/") + file.fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Ardemo/") + file.fileName();
 }
 
-void SetSettingsFileName(const QString &fileName) { FixedFileName() = fileName; }
+void SetSettingsFileName(const QString &fileName)
+{
+    FixedFileName() = fileName;
+}
 
 int32_t VoltageAxisMax()
 {

@@ -19,8 +19,7 @@
 #include <cstdio>
 
 namespace {
-template <typename F>
-void Measure(const char *what, int n, F &&f)
+template <typename F> void Measure(const char *what, int n, F &&f)
 {
     QElapsedTimer t;
     t.start();

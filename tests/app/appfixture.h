@@ -16,7 +16,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-inline TDM *Dm() { return static_cast<TDM *>(DM); }
+inline TDM *Dm()
+{
+    return static_cast<TDM *>(DM);
+}
 
 struct TAppFixture
 {

@@ -39,7 +39,7 @@ private slots:
     {
         const QString czech = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy");
         const QByteArray bytes = StringToCp1250(czech);
-        QCOMPARE(bytes.size(), czech.size()); // one byte per character
+        QCOMPARE(bytes.size(), czech.size());          // one byte per character
         QCOMPARE(uint8_t(bytes.at(1)), uint8_t(0xF8)); // ř
         QCOMPARE(Cp1250ToString(bytes), czech);
         // What the code page lacks becomes "?"; what it leaves undefined reads as U+FFFD.
@@ -75,8 +75,7 @@ private slots:
     void longValueIsCut()
     {
         put("[Setup]\nPath=" + QByteArray(3000, 'x') + "\n");
-        QCOMPARE(TIniFile(m_file).ReadString("Setup", "Path", {}).size(),
-                 TIniFile::MaxValueLength);
+        QCOMPARE(TIniFile(m_file).ReadString("Setup", "Path", {}).size(), TIniFile::MaxValueLength);
     }
 
     void missingFileGivesDefaultsAndIsCreatedOnWrite()

@@ -27,8 +27,7 @@ const TText Texts[] = {
     {[](TFormMain *f) { return f->Bu_en->toolTip(); }, "Přepnout jazyk", "Language change", ""},
     {[](TFormMain *f) { return f->PageCont->tabText(2); }, " F3 - Komunikace ",
      " F3 - Communications ", "F3 - Komunikace"},
-    {[](TFormMain *f) { return f->ControlLines->tabText(3); }, " Linka D ", " Line D ",
-     "Linka D"},
+    {[](TFormMain *f) { return f->ControlLines->tabText(3); }, " Linka D ", " Line D ", "Linka D"},
     {[](TFormMain *f) { return f->MemoLabel[11]->text(); }, "Přijaté:", "Answer:", "Přijaté:"},
     {[](TFormMain *f) { return f->LabAbout[8]->text(); }, "Nápověda", "Help", "Pomoc"},
     {[](TFormMain *) { return TextDevNo; }, "Zař.č.", "Dev. No.", ""},
@@ -81,13 +80,19 @@ private slots:
         QTest::addColumn<QString>("set");
         QTest::addColumn<bool>("englishFlag");
         QTest::addColumn<bool>("czechFlag");
-        QTest::newRow("cz") << "cz" << "cz" << true << false;
-        QTest::newRow("en") << "en" << "en" << false << true;
+        QTest::newRow("cz") << "cz"
+                            << "cz" << true << false;
+        QTest::newRow("en") << "en"
+                            << "en" << false << true;
         // The flags compare the whole code, the texts only its first letter.
-        QTest::newRow("cs") << "cs" << "cz" << false << false;
-        QTest::newRow("english") << "english" << "en" << false << false;
-        QTest::newRow("empty") << "" << "designed" << false << false;
-        QTest::newRow("other letter") << "de" << "designed" << false << false;
+        QTest::newRow("cs") << "cs"
+                            << "cz" << false << false;
+        QTest::newRow("english") << "english"
+                                 << "en" << false << false;
+        QTest::newRow("empty") << ""
+                               << "designed" << false << false;
+        QTest::newRow("other letter") << "de"
+                                      << "designed" << false << false;
     }
     void startCodes()
     {

@@ -1,7 +1,7 @@
 // The main window: its layout, the tick, the function keys, the end of the run.
 
-#include "appfixture.h"
 #include "afcomport.h"
+#include "appfixture.h"
 #include "sysutils.h"
 
 #include <QDialog>

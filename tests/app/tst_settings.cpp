@@ -70,12 +70,18 @@ private slots:
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("settings");
-        QTest::newRow("no extension") << "/opt/ardemo/ardemo" << "/opt/ardemo/ardemo.INI";
-        QTest::newRow("three letters") << "/x/name.exe" << "/x/name.INI";
-        QTest::newRow("two letters") << "/x/prog.ex" << "/x/progINI";
-        QTest::newRow("four letters") << "/x/prog.binx" << "/x/prog.bINI";
-        QTest::newRow("dot in folder only") << "/a.b/ardemo" << "/a.b/ardemo.INI";
-        QTest::newRow("hidden file") << "/x/.ardemo" << "/x/.ardemo.INI";
+        QTest::newRow("no extension") << "/opt/ardemo/ardemo"
+                                      << "/opt/ardemo/ardemo.INI";
+        QTest::newRow("three letters") << "/x/name.exe"
+                                       << "/x/name.INI";
+        QTest::newRow("two letters") << "/x/prog.ex"
+                                     << "/x/progINI";
+        QTest::newRow("four letters") << "/x/prog.binx"
+                                      << "/x/prog.bINI";
+        QTest::newRow("dot in folder only") << "/a.b/ardemo"
+                                            << "/a.b/ardemo.INI";
+        QTest::newRow("hidden file") << "/x/.ardemo"
+                                     << "/x/.ardemo.INI";
     }
     void fileNameRule()
     {
@@ -99,8 +105,8 @@ private slots:
 
         SaveSettings();
         QVERIFY(!IniFile);
-        QCOMPARE(get(), QByteArray("[Setup]\r\nLang=cz\r\nPath=") + StringToCp1250(ProgramPath)
-                            + "\r\nMaxX=120\r\nMaxY=300\r\n");
+        QCOMPARE(get(), QByteArray("[Setup]\r\nLang=cz\r\nPath=") + StringToCp1250(ProgramPath) +
+                            "\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void roundTrip()
@@ -133,8 +139,8 @@ private slots:
         LoadSettings();
         QCOMPARE(AfPortDevicePath(1), QByteArray("/tmp/sim/COM1"));
         SaveSettings();
-        QCOMPARE(get(), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath="
-                            + StringToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
+        QCOMPARE(get(), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath=" +
+                            StringToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void integerValues_data()
@@ -146,16 +152,14 @@ private slots:
         QTest::addColumn<int>("axis");
         QTest::newRow("decimal") << QByteArray("60") << QByteArray("50") << 60 << 60 << 50;
         QTest::newRow("hex") << QByteArray("0x3C") << QByteArray("0X1f4") << 60 << 60 << 500;
-        QTest::newRow("not numbers") << QByteArray("abc") << QByteArray("1,5") << 120 << 120
-                                     << 300;
+        QTest::newRow("not numbers") << QByteArray("abc") << QByteArray("1,5") << 120 << 120 << 300;
         QTest::newRow("empty") << QByteArray("") << QByteArray("") << 120 << 120 << 300;
-        QTest::newRow("bad hex, too big") << QByteArray("0xZZ") << QByteArray("99999999999")
-                                          << 120 << 120 << 300;
+        QTest::newRow("bad hex, too big")
+            << QByteArray("0xZZ") << QByteArray("99999999999") << 120 << 120 << 300;
         // The up-downs keep their ranges; the axis takes what its up-down holds.
         QTest::newRow("beyond ranges") << QByteArray("2") << QByteArray("5000") << 2 << 5 << 1000;
         // The time window reaches its up-down as a 16-bit value: 65596 wraps to 60.
-        QTest::newRow("16-bit") << QByteArray("65596") << QByteArray("300") << 65596 << 60
-                                << 300;
+        QTest::newRow("16-bit") << QByteArray("65596") << QByteArray("300") << 65596 << 60 << 300;
     }
     void integerValues()
     {
