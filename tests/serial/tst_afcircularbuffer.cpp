@@ -7,11 +7,11 @@
 
 namespace {
 
-QByteArray Pattern(int n, int seed = 0)
+QByteArray Pattern(int n, int offset = 0)
 {
     QByteArray b(n, '\0');
     for (int i = 0; i < n; ++i)
-        b[i] = char((i * 7 + seed) & 0xFF);
+        b[i] = char((i * 7 + offset) & 0xFF);
     return b;
 }
 

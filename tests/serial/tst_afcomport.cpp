@@ -35,11 +35,11 @@ bool WaitBlocked(const std::function<bool()> &condition, int timeoutMs = 3000)
     return true;
 }
 
-QByteArray Pattern(int n, int seed = 0)
+QByteArray Pattern(int n, int offset = 0)
 {
     QByteArray b(n, '\0');
     for (int i = 0; i < n; ++i)
-        b[i] = char((i * 13 + seed) & 0xFF);
+        b[i] = char((i * 13 + offset) & 0xFF);
     return b;
 }
 
