@@ -23,7 +23,6 @@ void TProjection::Setup(double width, double height, double depth, const TViewSe
     m_d = view.view3D ? std::max(depth, 0.0) : 0.0;
     m_3d = view.view3D;
     m_ortho = view.orthogonal;
-    m_target = target;
     const double a = Radians(360 - std::clamp(view.rotation, 270, 360));
     const double e = Radians(360 - std::clamp(view.elevation, 270, 360));
     m_cosA = std::cos(a);
@@ -67,13 +66,6 @@ double TProjection::ViewerX() const
         return 1e300;
     // The eye sits at distance m_dist in front of the turned and tilted box's centre.
     return m_w / 2 + m_dist * m_cosE * m_sinA;
-}
-
-double TProjection::Depth(double x, double y, double z) const
-{
-    double d = 0;
-    Raw(x, y, z, &d);
-    return d;
 }
 
 bool ClipSegment(QPointF &a, QPointF &b, const QRectF &box)

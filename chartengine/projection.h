@@ -34,8 +34,6 @@ public:
         const QPointF r = Raw(x, y, z);
         return QPointF(m_offX + m_scale * r.x(), m_offY - m_scale * r.y());
     }
-    // Distance from the viewer along the line of sight; larger is farther away.
-    double Depth(double x, double y, double z) const;
     // Maps (x, y) of the front face (z = 0) to the screen; exact for perspective too,
     // so its inverse turns a mouse position into front-face coordinates.
     QTransform FrontPlane() const { return m_front; }
@@ -49,26 +47,18 @@ public:
 
 private:
     // Projected but not yet scaled: y up, origin anywhere.
-    QPointF Raw(double x, double y, double z, double *depth = nullptr) const
+    QPointF Raw(double x, double y, double z) const
     {
-        if (!m_3d) {
-            if (depth)
-                *depth = z;
+        if (!m_3d)
             return QPointF(x * m_sx, y * m_sy);
-        }
-        if (m_ortho) {
-            if (depth)
-                *depth = z;
+        if (m_ortho)
             return QPointF(x + z * ObliqueShare, y + z * ObliqueShare);
-        }
         const double px = x - m_w / 2, py = y - m_h / 2, pz = z - m_d / 2;
         // Turn about the vertical axis, then tilt about the horizontal one.
         const double x1 = px * m_cosA + pz * m_sinA;
         const double z1 = -px * m_sinA + pz * m_cosA;
         const double y2 = py * m_cosE + z1 * m_sinE;
         const double z2 = -py * m_sinE + z1 * m_cosE;
-        if (depth)
-            *depth = z2;
         const double f = m_dist / (m_dist + z2);
         return QPointF(x1 * f, y2 * f);
     }
@@ -81,7 +71,6 @@ private:
     bool m_3d = false, m_ortho = true;
     double m_cosA = 1, m_sinA = 0, m_cosE = 1, m_sinE = 0, m_dist = 1;
     double m_scale = 1, m_offX = 0, m_offY = 0;
-    QRectF m_target;
     QTransform m_front;
 };
 

@@ -2,6 +2,7 @@
 
 #include "chartrender.h"
 
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -274,9 +275,9 @@ void TChart::UndoZoom()
 {
     if (!m_zoomed)
         return;
-    TChartRange target = m_zoomRange;
+    // Back to the automatic ranges as they are now, with the points added meanwhile.
     m_zoomed = false;
-    target = ViewRange();
+    const TChartRange target = ViewRange();
     m_zoomed = true;
     AnimateTo(target, false);
 }
@@ -439,7 +440,14 @@ void TChart::PrintPreview(QWidget *owner)
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintPreviewDialog dialog(&printer, owner);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter *pr) { Print(*pr); });
+    // An exception must not unwind through the dialog's own code: the failure is shown
+    // here, where the operator pressed print.
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, &dialog](QPrinter *pr) {
+        try {
+            Print(*pr);
+        } catch (const std::exception &e) {
+            QMessageBox::warning(&dialog, dialog.windowTitle(), QString::fromLocal8Bit(e.what()));
+        }
+    });
     dialog.exec();
 }

@@ -57,6 +57,7 @@ private slots:
     void boxFitsAndZoomScales();
     void frontPlaneMatchesAndInverts_data();
     void frontPlaneMatchesAndInverts();
+    void eyeSideDecidesDrawingOrder();
     void clipSegment_data();
     void clipSegment();
 };
@@ -178,6 +179,17 @@ void TstProjection::frontPlaneMatchesAndInverts()
         QVERIFY(Near(p.FrontPlane().map(m), s, 1e-6));
         QVERIFY(Near(inv.map(s), m, 1e-6));
     }
+}
+
+void TstProjection::eyeSideDecidesDrawingOrder()
+{
+    // Looking straight on, the eye faces the middle; turned, it moves past the right end,
+    // so that a ribbon is drawn from the left; the oblique view has no eye at all.
+    QCOMPARE(Make(true, 360, 345).ViewerX(), W / 2);
+    const double slight = Make(true, 355, 345).ViewerX();
+    QVERIFY(slight > W / 2 && slight < W);
+    QVERIFY(Make(true, 330, 345).ViewerX() > W);
+    QVERIFY(Make(true, 345, 345, true).ViewerX() > 1e100);
 }
 
 void TstProjection::clipSegment_data()
