@@ -37,8 +37,8 @@ double ValueStep(double span, int maxIntervals)
 
 double TimeStepSeconds(double spanSeconds, int maxIntervals)
 {
-    static const double ladder[] = {1,    2,    5,    10,   15,    30,    60,    120,   300,
-                                    600,  900,  1800, 3600, 7200,  10800, 21600, 43200, 86400};
+    static const double ladder[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
+                                    600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
     const double raw = spanSeconds / std::max(1, maxIntervals);
     if (!(raw > 0) || !std::isfinite(raw))
         return 1;

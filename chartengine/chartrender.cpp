@@ -254,8 +254,8 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
                 const int sd = Side(front[i], front[i + 1], back[i]);
                 side = sd ? sd : side;
                 pieces.append({front[i], front[i + 1], back[i], back[i + 1],
-                               (chain[i].x() + chain[i + 1].x()) / 2, side < 0 ? upper : under,
-                               rim, side});
+                               (chain[i].x() + chain[i + 1].x()) / 2, side < 0 ? upper : under, rim,
+                               side});
             }
         });
         // Each piece is drawn after those farther away along the ribbon: towards the
@@ -322,8 +322,7 @@ void DrawTurned(QPainter &p, TLabelCache *cache, const QFont &font, const QPoint
                 const QSizeF &box, int align, const QString &text)
 {
     if (cache) {
-        const QImage img =
-            cache->Turned(text, font, box, align, p.device()->devicePixelRatioF());
+        const QImage img = cache->Turned(text, font, box, align, p.device()->devicePixelRatioF());
         p.drawImage(topLeft, img);
         return;
     }
@@ -354,8 +353,8 @@ void DrawAxes(const TChart &chart, const TLayout &l, QPainter &p, TLabelCache *c
     for (double t : l.yTicks) {
         const QPointF pt = pr.Map(0, ToModel(l, l.range.xMin, t).y(), 0);
         p.drawLine(pt, pt - QPointF(l.tickLen, 0));
-        const QRectF box(pt.x() - l.tickLen - l.pad - l.yLabelW, pt.y() - l.lineH / 2,
-                         l.yLabelW, l.lineH);
+        const QRectF box(pt.x() - l.tickLen - l.pad - l.yLabelW, pt.y() - l.lineH / 2, l.yLabelW,
+                         l.lineH);
         p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, ValueLabel(t, l.yDecimals));
         leftMost = std::min(leftMost, box.left());
     }
@@ -364,8 +363,8 @@ void DrawAxes(const TChart &chart, const TLayout &l, QPainter &p, TLabelCache *c
         const QPointF pt = pr.Map(ToModel(l, t, l.range.yMin).x(), 0, 0);
         p.drawLine(pt, pt + QPointF(0, l.tickLen));
         // Time on one line, date on the next, ending just below the tick.
-        DrawTurned(p, cache, l.font, QPointF(pt.x() - l.lineH, pt.y() + l.tickLen + l.pad),
-                   dateBox, Qt::AlignRight | Qt::AlignVCenter,
+        DrawTurned(p, cache, l.font, QPointF(pt.x() - l.lineH, pt.y() + l.tickLen + l.pad), dateBox,
+                   Qt::AlignRight | Qt::AlignVCenter,
                    TimeLabel(t) + QLatin1Char('\n') + DateLabel(t));
     }
     const QString title = chart.LeftAxisTitle();
@@ -447,19 +446,16 @@ TLayout Compute(const TChart &chart, const QPaintDevice *device, const QRectF &r
     return l;
 }
 
-QImage TLabelCache::Turned(const QString &text, const QFont &font, const QSizeF &box,
-                           int align, qreal dpr)
+QImage TLabelCache::Turned(const QString &text, const QFont &font, const QSizeF &box, int align,
+                           qreal dpr)
 {
     if (font.key() != m_fontKey || dpr != m_dpr) {
         m_images.clear();
         m_fontKey = font.key();
         m_dpr = dpr;
     }
-    const QString key = QStringLiteral("%1|%2|%3|%4")
-                            .arg(text)
-                            .arg(box.width())
-                            .arg(box.height())
-                            .arg(align);
+    const QString key =
+        QStringLiteral("%1|%2|%3|%4").arg(text).arg(box.width()).arg(box.height()).arg(align);
     const auto it = m_images.constFind(key);
     if (it != m_images.constEnd())
         return it.value();

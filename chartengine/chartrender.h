@@ -41,8 +41,7 @@ class TLabelCache
 public:
     // text laid out in a box of the given size (screen units) with alignment, then turned
     // by 90 degrees to read upwards.
-    QImage Turned(const QString &text, const QFont &font, const QSizeF &box, int align,
-                  qreal dpr);
+    QImage Turned(const QString &text, const QFont &font, const QSizeF &box, int align, qreal dpr);
 
 private:
     QHash<QString, QImage> m_images;

@@ -12,7 +12,10 @@ namespace {
 // converge visibly, far enough not to distort the traces.
 constexpr double ViewerDistance = 2.5;
 
-double Radians(int degrees) { return degrees * std::numbers::pi / 180.0; }
+double Radians(int degrees)
+{
+    return degrees * std::numbers::pi / 180.0;
+}
 } // namespace
 
 void TProjection::Setup(double width, double height, double depth, const TViewSettings &view,

@@ -26,7 +26,10 @@ public:
     void Line(const QPointF &a, const QPointF &b, QRgb colour);
 
 private:
-    QPointF Map(const QPointF &p) const { return QPointF(p.x() * m_sx + m_dx, p.y() * m_sy + m_dy); }
+    QPointF Map(const QPointF &p) const
+    {
+        return QPointF(p.x() * m_sx + m_dx, p.y() * m_sy + m_dy);
+    }
 
     uchar *m_bits = nullptr;
     qsizetype m_stride = 0;

@@ -300,10 +300,10 @@ void TChart::AnimateTo(const TChartRange &target, bool zoomedAfter)
     }
     m_anim->disconnect(this);
     // Interpolated as a rectangle: x..x+w over the days, y..y+h over the volts.
-    m_anim->setStartValue(QRectF(from.xMin, from.yMin, from.xMax - from.xMin,
-                                 from.yMax - from.yMin));
-    m_anim->setEndValue(QRectF(target.xMin, target.yMin, target.xMax - target.xMin,
-                               target.yMax - target.yMin));
+    m_anim->setStartValue(
+        QRectF(from.xMin, from.yMin, from.xMax - from.xMin, from.yMax - from.yMin));
+    m_anim->setEndValue(
+        QRectF(target.xMin, target.yMin, target.xMax - target.xMin, target.yMax - target.yMin));
     m_zoomed = true;
     connect(m_anim, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
         const QRectF r = v.toRectF();
@@ -410,15 +410,13 @@ void TChart::paintEvent(QPaintEvent *)
 QRectF TChart::PrintArea(const QRectF &page, const QMargins &percent, bool proportional,
                          const QSizeF &screenSize)
 {
-    QRectF area = page.adjusted(page.width() * percent.left() / 100.0,
-                                page.height() * percent.top() / 100.0,
-                                -page.width() * percent.right() / 100.0,
-                                -page.height() * percent.bottom() / 100.0);
+    QRectF area = page.adjusted(
+        page.width() * percent.left() / 100.0, page.height() * percent.top() / 100.0,
+        -page.width() * percent.right() / 100.0, -page.height() * percent.bottom() / 100.0);
     if (proportional && screenSize.width() > 0 && screenSize.height() > 0 && area.isValid()) {
         const QSizeF fit = screenSize.scaled(area.size(), Qt::KeepAspectRatio);
         area = QRectF(area.left() + (area.width() - fit.width()) / 2,
-                      area.top() + (area.height() - fit.height()) / 2, fit.width(),
-                      fit.height());
+                      area.top() + (area.height() - fit.height()) / 2, fit.width(), fit.height());
     }
     return area;
 }

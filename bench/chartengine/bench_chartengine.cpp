@@ -12,8 +12,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <vector>

@@ -102,17 +102,16 @@ void TstAxisTicks::tickPositions_data()
     QTest::addColumn<double>("max");
     QTest::addColumn<double>("step");
     QTest::addColumn<QList<double>>("ticks");
-    QTest::newRow("volts") << 0.0 << 300.0 << 50.0
-                           << QList<double>{0, 50, 100, 150, 200, 250, 300};
+    QTest::newRow("volts") << 0.0 << 300.0 << 50.0 << QList<double>{0, 50, 100, 150, 200, 250, 300};
     QTest::newRow("inner range") << 0.1 << 0.95 << 0.2 << QList<double>{0.2, 0.4, 0.6, 0.8};
-    QTest::newRow("end kept despite rounding") << 0.0 << 0.3 << 0.1
-                                               << QList<double>{0, 0.1, 0.2, 0.3};
+    QTest::newRow("end kept despite rounding")
+        << 0.0 << 0.3 << 0.1 << QList<double>{0, 0.1, 0.2, 0.3};
     QTest::newRow("negative") << -25.0 << 10.0 << 10.0 << QList<double>{-20, -10, 0, 10};
     QTest::newRow("no multiple inside") << 1.0 << 4.0 << 5.0 << QList<double>{};
     QTest::newRow("zero step") << 0.0 << 10.0 << 0.0 << QList<double>{};
     QTest::newRow("reversed range") << 10.0 << 0.0 << 1.0 << QList<double>{};
-    QTest::newRow("not a number")
-        << std::numeric_limits<double>::quiet_NaN() << 1.0 << 0.1 << QList<double>{};
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << 1.0 << 0.1
+                                  << QList<double>{};
 }
 
 void TstAxisTicks::tickPositions()
@@ -137,8 +136,8 @@ void TstAxisTicks::timeTicksFallOnWholeSteps()
     QStringList labels;
     for (double t : TimeTicks(from, to, 15))
         labels << DateTimeLabel(t);
-    QCOMPARE(labels, QStringList({"10:15:15 18.3.2024", "10:15:30 18.3.2024",
-                                  "10:15:45 18.3.2024", "10:16:00 18.3.2024"}));
+    QCOMPARE(labels, QStringList({"10:15:15 18.3.2024", "10:15:30 18.3.2024", "10:15:45 18.3.2024",
+                                  "10:16:00 18.3.2024"}));
     // Hours over midnight, in local time.
     labels.clear();
     for (double t : TimeTicks(EncodeDateTime(day, QTime(20, 30)),
@@ -179,8 +178,7 @@ void TstAxisTicks::valueLabel_data()
     QTest::newRow("whole") << "C" << 250.0 << 0 << "250";
     QTest::newRow("no thousands separator") << "C" << 1000.0 << 0 << "1000";
     QTest::newRow("tenths") << "C" << 0.5 << 1 << "0.5";
-    QTest::newRow("rounding left over from the step") << "C" << 0.30000000000000004 << 1
-                                                      << "0.3";
+    QTest::newRow("rounding left over from the step") << "C" << 0.30000000000000004 << 1 << "0.3";
     QTest::newRow("no minus zero") << "C" << -1e-15 << 1 << "0.0";
     QTest::newRow("negative") << "C" << -20.0 << 0 << "-20";
     QTest::newRow("Czech comma") << "cs_CZ" << 2.5 << 1 << "2,5";

@@ -30,8 +30,7 @@ void TstDateTimeLabel::encodeKnownDays_data()
     QTest::newRow("1 January 1900") << QDate(1900, 1, 1) << QTime(0, 0) << 2.0;
     QTest::newRow("2000") << QDate(2000, 1, 1) << QTime(18, 0) << 36526.75;
     QTest::newRow("2024") << QDate(2024, 3, 18) << QTime(6, 0) << 45369.25;
-    QTest::newRow("day before, time counts forward") << QDate(1899, 12, 29) << QTime(6, 0)
-                                                     << -1.25;
+    QTest::newRow("day before, time counts forward") << QDate(1899, 12, 29) << QTime(6, 0) << -1.25;
 }
 
 void TstDateTimeLabel::encodeKnownDays()

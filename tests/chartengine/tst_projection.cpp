@@ -40,7 +40,10 @@ bool Near(const QPointF &a, const QPointF &b, double tol = 1e-6)
     return std::fabs(a.x() - b.x()) < tol && std::fabs(a.y() - b.y()) < tol;
 }
 
-double Len(const QPointF &a, const QPointF &b) { return std::hypot(a.x() - b.x(), a.y() - b.y()); }
+double Len(const QPointF &a, const QPointF &b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
 } // namespace
 
 class TstProjection : public QObject
@@ -147,8 +150,7 @@ void TstProjection::boxFitsAndZoomScales()
         // Zoom is held to 25..500 percent.
         QVERIFY(std::fabs(Bounds(Make(true, 330, 340, ortho, 5000)).width() - 5 * b.width()) <
                 1e-6);
-        QVERIFY(std::fabs(Bounds(Make(true, 330, 340, ortho, 1)).width() - b.width() / 4) <
-                1e-6);
+        QVERIFY(std::fabs(Bounds(Make(true, 330, 340, ortho, 1)).width() - b.width() / 4) < 1e-6);
     }
 }
 
@@ -203,20 +205,20 @@ void TstProjection::clipSegment_data()
                             << QPointF(5, 8);
     QTest::newRow("in from the left, out over the top")
         << QPointF(-10, 0) << QPointF(10, 10) << true << QPointF(0, 5) << QPointF(6, 8);
-    QTest::newRow("out over the top") << QPointF(2, 2) << QPointF(6, 14) << true
-                                      << QPointF(2, 2) << QPointF(4, 8);
-    QTest::newRow("right through") << QPointF(-5, 4) << QPointF(15, 4) << true << QPointF(0, 4)
-                                   << QPointF(10, 4);
+    QTest::newRow("out over the top")
+        << QPointF(2, 2) << QPointF(6, 14) << true << QPointF(2, 2) << QPointF(4, 8);
+    QTest::newRow("right through")
+        << QPointF(-5, 4) << QPointF(15, 4) << true << QPointF(0, 4) << QPointF(10, 4);
     QTest::newRow("wholly above") << QPointF(1, 9) << QPointF(9, 12) << false << QPointF()
                                   << QPointF();
-    QTest::newRow("past a corner") << QPointF(8, 12) << QPointF(12, 8) << false << QPointF()
-                                   << QPointF();
-    QTest::newRow("upright outside") << QPointF(11, 1) << QPointF(11, 7) << false << QPointF()
-                                     << QPointF();
+    QTest::newRow("past a corner")
+        << QPointF(8, 12) << QPointF(12, 8) << false << QPointF() << QPointF();
+    QTest::newRow("upright outside")
+        << QPointF(11, 1) << QPointF(11, 7) << false << QPointF() << QPointF();
     QTest::newRow("point inside") << QPointF(3, 3) << QPointF(3, 3) << true << QPointF(3, 3)
                                   << QPointF(3, 3);
-    QTest::newRow("along the edge") << QPointF(0, -2) << QPointF(0, 5) << true << QPointF(0, 0)
-                                    << QPointF(0, 5);
+    QTest::newRow("along the edge")
+        << QPointF(0, -2) << QPointF(0, 5) << true << QPointF(0, 0) << QPointF(0, 5);
 }
 
 void TstProjection::clipSegment()
@@ -229,9 +231,9 @@ void TstProjection::clipSegment()
     if (visible) {
         QFETCH(QPointF, ca);
         QFETCH(QPointF, cb);
-        QVERIFY2(Near(a, ca) && Near(b, cb),
-                 qPrintable(QStringLiteral("%1,%2 %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(
-                     b.y())));
+        QVERIFY2(
+            Near(a, ca) && Near(b, cb),
+            qPrintable(QStringLiteral("%1,%2 %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y())));
     }
 }
 

@@ -31,7 +31,10 @@ int Count(const QImage &img, QRgb c)
 }
 
 // Share of ink in a pixel blended over white, from its red channel.
-double Coverage(QRgb p) { return (255.0 - qRed(p)) / (255.0 - qRed(Ink)); }
+double Coverage(QRgb p)
+{
+    return (255.0 - qRed(p)) / (255.0 - qRed(Ink));
+}
 } // namespace
 
 class TstRasterFill : public QObject

@@ -211,11 +211,21 @@ void TstTChart::badIndicesAreRefused()
     const int before = s->Count();
     try {
         switch (what) {
-        case 0: s->Delete(index); break;
-        case 1: s->XValue(index); break;
-        case 2: s->YValue(index); break;
-        case 3: s->PointColor(index); break;
-        default: c.Series(index); break;
+        case 0:
+            s->Delete(index);
+            break;
+        case 1:
+            s->XValue(index);
+            break;
+        case 2:
+            s->YValue(index);
+            break;
+        case 3:
+            s->PointColor(index);
+            break;
+        default:
+            c.Series(index);
+            break;
         }
         QFAIL("no error raised");
     } catch (const std::out_of_range &e) {
@@ -570,15 +580,15 @@ void TstTChart::printAreaHonoursMargins_data()
     QTest::addColumn<QSizeF>("screen");
     QTest::addColumn<QRectF>("area");
     const QSizeF screen(800, 400);
-    QTest::newRow("3 percent, filling") << QMargins(3, 3, 3, 3) << false << screen
-                                        << QRectF(30, 60, 940, 1880);
-    QTest::newRow("uneven, filling") << QMargins(10, 5, 20, 15) << false << screen
-                                     << QRectF(100, 100, 700, 1600);
+    QTest::newRow("3 percent, filling")
+        << QMargins(3, 3, 3, 3) << false << screen << QRectF(30, 60, 940, 1880);
+    QTest::newRow("uneven, filling")
+        << QMargins(10, 5, 20, 15) << false << screen << QRectF(100, 100, 700, 1600);
     // Keeps 2:1 inside 700 x 1600, centred.
-    QTest::newRow("uneven, proportional") << QMargins(10, 5, 20, 15) << true << screen
-                                          << QRectF(100, 725, 700, 350);
-    QTest::newRow("proportional, no screen size") << QMargins(0, 0, 0, 0) << true << QSizeF()
-                                                  << QRectF(0, 0, 1000, 2000);
+    QTest::newRow("uneven, proportional")
+        << QMargins(10, 5, 20, 15) << true << screen << QRectF(100, 725, 700, 350);
+    QTest::newRow("proportional, no screen size")
+        << QMargins(0, 0, 0, 0) << true << QSizeF() << QRectF(0, 0, 1000, 2000);
 }
 
 void TstTChart::printAreaHonoursMargins()
@@ -588,7 +598,8 @@ void TstTChart::printAreaHonoursMargins()
     QFETCH(QSizeF, screen);
     QFETCH(QRectF, area);
     const QRectF got = TChart::PrintArea(QRectF(0, 0, 1000, 2000), margins, proportional, screen);
-    QVERIFY2(std::fabs(got.left() - area.left()) < 1e-6 && std::fabs(got.top() - area.top()) < 1e-6 &&
+    QVERIFY2(std::fabs(got.left() - area.left()) < 1e-6 &&
+                 std::fabs(got.top() - area.top()) < 1e-6 &&
                  std::fabs(got.width() - area.width()) < 1e-6 &&
                  std::fabs(got.height() - area.height()) < 1e-6,
              qPrintable(QStringLiteral("%1 %2 %3 %4")
