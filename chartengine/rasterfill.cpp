@@ -63,6 +63,8 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
     double ymax = -1e300;
     for (int i = 0; i < n; ++i) {
         v[i] = Map(pts[i]);
+        if (!std::isfinite(v[i].x()) || !std::isfinite(v[i].y()))
+            return;
         if (v[i].y() < v[top].y())
             top = i;
         ymax = std::max(ymax, v[i].y());
@@ -120,6 +122,9 @@ void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
     // Xiaolin Wu's line: two pixels per step across the line, weighted by distance, in
     // 16.16 fixed point.
     const QPointF a = Map(pa), b = Map(pb);
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
+        !std::isfinite(b.y()))
+        return;
     double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
     const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
     if (steep) {

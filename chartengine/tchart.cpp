@@ -43,6 +43,9 @@ void TChartSeries::SetActive(bool a)
 
 void TChartSeries::AddXY(double x, double y, const QString &label, const QColor &color)
 {
+    // A point without a place on the axes would spoil the order and the ranges of all.
+    if (!std::isfinite(x) || !std::isfinite(y))
+        throw std::invalid_argument("Invalid point value");
     if (m_x.isEmpty() || x >= m_x.last()) {
         m_x.append(x);
         m_y.append(y);

@@ -46,7 +46,8 @@ public:
     const QVector<QColor> &PointColors() const { return m_color; }
     const QVector<QRgb> &PointRgbs() const { return m_rgb; }
     // Adds a point in X order: appended when x is not below the last X (the usual case),
-    // otherwise inserted after the points with X not above x.
+    // otherwise inserted after the points with X not above x. Throws std::invalid_argument
+    // for an X or Y that is not a finite number.
     void AddXY(double x, double y, const QString &label, const QColor &color);
     void Delete(int i);
     void Clear();

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtNumeric>
 #include <cmath>
 #include <stdexcept>
 
@@ -161,6 +162,11 @@ void TstTChart::pointsAreStoredInOrder()
         QCOMPARE(s->PointColor(i), cs[i]);
     }
     QCOMPARE(s->PointLabel(2), QStringLiteral("b"));
+    // Values without a place on the axes are refused and change nothing.
+    for (auto [x, y] : {std::pair{qQNaN(), 1.0}, std::pair{T0, qInf()}}) {
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, s->AddXY(x, y, QString(), Red));
+        QCOMPARE(s->Count(), 4);
+    }
     QCOMPARE(c.Series(2)->Count(), 0);
     s->Clear();
     QCOMPARE(s->Count(), 0);
