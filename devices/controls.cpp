@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,6 +9,13 @@
 QColor ColorFromRgb(uint32_t rgb)
 {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+void RaiseAfterEvent()
+{
+    QMetaObject::invokeMethod(
+        qApp, [e = std::current_exception()] { std::rethrow_exception(e); },
+        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- TPanel
@@ -285,8 +293,16 @@ TUpDown::TUpDown(QWidget *parent) : QWidget(parent)
         b->setFocusPolicy(Qt::NoFocus);
         lay->addWidget(b);
     }
-    connect(up, &QToolButton::clicked, this, [this] { StepBy(1); });
-    connect(down, &QToolButton::clicked, this, [this] { StepBy(-1); });
+    // A text that is no number raises the conversion error on an arrow click.
+    const auto step = [this](int delta) {
+        try {
+            StepBy(delta);
+        } catch (...) {
+            RaiseAfterEvent();
+        }
+    };
+    connect(up, &QToolButton::clicked, this, [step] { step(1); });
+    connect(down, &QToolButton::clicked, this, [step] { step(-1); });
 }
 
 void TUpDown::SetAssociate(TEdit *edit) { m_edit = edit; }

@@ -21,6 +21,11 @@ using TKeyPressEvent = std::function<void(QObject *Sender, char16_t &Key)>;
 
 QColor ColorFromRgb(uint32_t rgb);
 
+// Call inside a catch block of a widget's signal handler: the error is raised again from
+// the event loop just after the event, so that it reaches the application's error box
+// without unwinding through the widget's own event handling.
+void RaiseAfterEvent();
+
 class TPanel : public QFrame
 {
     Q_OBJECT

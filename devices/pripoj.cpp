@@ -104,9 +104,7 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
         try {
             Button1Click();
         } catch (...) {
-            QMetaObject::invokeMethod(
-                qApp, [e = std::current_exception()] { std::rethrow_exception(e); },
-                Qt::QueuedConnection);
+            RaiseAfterEvent();
         }
     });
     connect(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
