@@ -13,6 +13,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 int16_t LastChartSecond = -1;
 
 // The handlers bound to one form: the page's own controls call these, so that they act on
@@ -100,6 +102,7 @@ void ConfigureChart(TChart *g, int axisMax)
     g->SetChart3DPercent(20);
     g->SetZoom(100);
     g->SetRotation(345);
+    g->SetAnimatedZoom(true);
 }
 
 } // namespace
@@ -250,6 +253,10 @@ void SampleChart()
             s->Delete(s->Count() - 1);
         while (s->Count() > 0 && s->XValue(0) < oldest)
             s->Delete(0);
+        // A voltage that is no number has no place on the axis (the chart refuses it);
+        // the other sources are plotted all the same, once in this second.
+        if (!std::isfinite(d.U))
+            continue;
         const QColor colour = d.PanelCol ? d.PanelCol->Color() : QColor(Qt::black);
         s->AddXY(x, d.U, QString(), colour);
     }

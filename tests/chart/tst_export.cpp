@@ -176,22 +176,30 @@ void TstExport::exportThatCannotBeWrittenIsReported()
 void TstExport::printSetsMarginsAndFillsThePage()
 {
     ChartFixture f;
-    f.graf()->SetPrintProportional(true);
-    // The preview is modal: close it as soon as it shows, and note that it did.
+    f.graf()->SetPrintMargins(10, 10, 10, 10);
+    f.graf()->SetPrintProportional(true); // as a previous preview may have left them
+    // The preview is modal: look at it and close it as soon as it shows.
     bool previewShown = false;
+    QWidget *owner = nullptr;
+    QMargins margins;
+    bool proportional = true;
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (QWidget *w = QApplication::activeModalWidget()) {
             previewShown = true;
-            QVERIFY(!f.graf()->PrintProportional());
+            owner = w->parentWidget();
+            margins = f.graf()->PrintMargins();
+            proportional = f.graf()->PrintProportional();
             w->close();
         }
     });
     closer.start(20);
     ButtPrintClick();
     closer.stop();
-    QVERIFY(!f.graf()->PrintProportional());
-    Q_UNUSED(previewShown); // the preview itself is the chart engine's
+    QVERIFY(previewShown);
+    QCOMPARE(owner, static_cast<QWidget *>(f.form.get()));
+    QCOMPARE(margins, QMargins(3, 3, 3, 3));
+    QVERIFY(!proportional);
 }
 
 QTEST_MAIN(TstExport)
