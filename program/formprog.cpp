@@ -75,10 +75,14 @@ QString StoredText(int c, int r)
 {
     const ProgramStep &s = EditSteps[r];
     switch (c) {
-    case 0: return QString::number(r);
-    case 1: return FloatToStrGeneral(s.Time);
-    case 2: return FloatToStrGeneral(s.U);
-    default: return FloatToStrGeneral(s.Next);
+    case 0:
+        return QString::number(r);
+    case 1:
+        return FloatToStrGeneral(s.Time);
+    case 2:
+        return FloatToStrGeneral(s.U);
+    default:
+        return FloatToStrGeneral(s.Next);
     }
 }
 
@@ -128,8 +132,7 @@ public:
         edit->setProperty("ardemoFilled", true);
     }
 
-    void setModelData(QWidget *, QAbstractItemModel *model,
-                      const QModelIndex &index) const override
+    void setModelData(QWidget *, QAbstractItemModel *model, const QModelIndex &index) const override
     {
         // Every keystroke is already stored; the cell left behind shows what the program
         // holds (an erased cell shows the value it kept).
@@ -145,8 +148,8 @@ public:
     QLineEdit *OpenEditor(int c, int r) const
     {
         // A closed editor is hidden at once and deleted later.
-        if (m_editor && !m_editor->isHidden() && m_index.isValid() && m_index.column() == c
-            && m_index.row() == r - 1)
+        if (m_editor && !m_editor->isHidden() && m_index.isValid() && m_index.column() == c &&
+            m_index.row() == r - 1)
             return m_editor;
         return nullptr;
     }
@@ -163,8 +166,8 @@ protected:
             char16_t key = 0;
             if (e->key() == Qt::Key_Backspace)
                 key = 8;
-            else if (!e->text().isEmpty() && e->text().at(0).isPrint()
-                     && !(e->modifiers() & Qt::ControlModifier))
+            else if (!e->text().isEmpty() && e->text().at(0).isPrint() &&
+                     !(e->modifiers() & Qt::ControlModifier))
                 key = e->text().at(0).unicode();
             if (key) {
                 m_form->TabKeyPress(m_form->Tab, key);
@@ -198,6 +201,7 @@ TFormProg::TFormProg(QWidget *parent)
     Tab->setItemDelegate(m_delegate);
     Tab->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Tab->horizontalHeader()->setStretchLastSection(false);
+    Tab->horizontalHeader()->setFont(Tab->font()); // the whole grid is bold, headers too
     Tab->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Tab->verticalHeader()->setDefaultSectionSize(22);
     for (int c = 0; c < 4; ++c)
@@ -220,8 +224,21 @@ TFormProg::TFormProg(QWidget *parent)
     SaveDial->selectNameFilter(filters.at(0));
     SaveDial->setDefaultSuffix(QString());
 
-    connect(ButtOpen, &QPushButton::clicked, this, &TFormProg::ButtOpenClick);
-    connect(ButtSave, &QPushButton::clicked, this, &TFormProg::ButtSaveClick);
+    // A load or save error reaches the operator's error box after the click has finished.
+    connect(ButtOpen, &QPushButton::clicked, this, [this] {
+        try {
+            ButtOpenClick();
+        } catch (...) {
+            RaiseAfterEvent();
+        }
+    });
+    connect(ButtSave, &QPushButton::clicked, this, [this] {
+        try {
+            ButtSaveClick();
+        } catch (...) {
+            RaiseAfterEvent();
+        }
+    });
     connect(ButtOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -434,14 +451,14 @@ void TFormProg::keyPressEvent(QKeyEvent *e)
 
 bool TFormProg::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Tab && event->type() == QEvent::KeyPress
-        && HandleEnter(static_cast<QKeyEvent *>(event)))
+    if (watched == Tab && event->type() == QEvent::KeyPress &&
+        HandleEnter(static_cast<QKeyEvent *>(event)))
         return true;
     if (watched == Tab && event->type() == QEvent::FocusIn) {
         // The cell editor is always shown: coming back to the grid reopens it.
         const QModelIndex current = Tab->currentIndex();
-        if (current.isValid() && current.column() > 0
-            && !m_delegate->OpenEditor(current.column(), current.row() + 1))
+        if (current.isValid() && current.column() > 0 &&
+            !m_delegate->OpenEditor(current.column(), current.row() + 1))
             Tab->edit(current);
     }
     return QDialog::eventFilter(watched, event);
@@ -456,7 +473,11 @@ bool TFormProg::HandleEnter(QKeyEvent *e)
         return true;
     }
     char16_t key = 13;
-    TabKeyPress(Tab, key);
+    try {
+        TabKeyPress(Tab, key);
+    } catch (...) {
+        RaiseAfterEvent(); // an empty step number: the error box, the cursor stays
+    }
     return true;
 }
 

@@ -11,8 +11,8 @@ VoltageProgram EditSteps;
 QString ProgramFileLine(int Index, const ProgramStep &Step)
 {
     const QChar sep = QLatin1Char('/');
-    return QString::number(Index) + sep + FloatToStrGeneral(Step.Time) + sep
-           + FloatToStrGeneral(Step.U) + sep + FloatToStrGeneral(Step.Next);
+    return QString::number(Index) + sep + FloatToStrGeneral(Step.Time) + sep +
+           FloatToStrGeneral(Step.U) + sep + FloatToStrGeneral(Step.Next);
 }
 
 void SaveProgramFile(const QString &FileName)
@@ -27,8 +27,8 @@ void SaveProgramFile(const QString &FileName)
     // never leaves a truncated program behind. The explicit flush matters: a write error
     // met only while commit() flushes would not stop the rename.
     QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()
-        || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
+        !file.commit())
         throw EFileError(QStringLiteral("Unable to write to %1").arg(FileName).toStdString());
 }
 

@@ -22,8 +22,7 @@ void RecordStep(int Slot)
         WriteRecordRow(Slot);
 }
 
-template <typename Control>
-int SlotOf(QObject *Sender, Control *TDevice::*field)
+template <typename Control> int SlotOf(QObject *Sender, Control *TDevice::*field)
 {
     if (!Sender)
         return 0;
@@ -143,8 +142,8 @@ void RunPrograms()
         const uint32_t e = ElapsedSeconds(now, d.StepTick);
 
         SetLabel(d.LabKrok, TextStepIs + QString::number(s));
-        SetLabel(d.LabCasP, TextTimeIs + QString::number(e) + QStringLiteral(" / ")
-                                + QString::number(d.Steps[s].Time));
+        SetLabel(d.LabCasP, TextTimeIs + QString::number(e) + QStringLiteral(" / ") +
+                                QString::number(d.Steps[s].Time));
         SetLabel(d.LabUProg, TextVoltageIs + FloatToStrGeneral(d.Steps[s].U));
         ShowRunButtons(d);
     }

@@ -96,7 +96,6 @@ int main(int argc, char *argv[])
         form.FillProgramGrid();
         app.processEvents();
     }
-    std::printf("FillProgramGrid with 255 steps shown: %.2f ms\n",
-                t.nsecsElapsed() / 1e6 / fills);
+    std::printf("FillProgramGrid with 255 steps shown: %.2f ms\n", t.nsecsElapsed() / 1e6 / fills);
     return 0;
 }

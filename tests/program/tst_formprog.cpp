@@ -20,6 +20,24 @@
 #include <QTimer>
 #include <algorithm>
 
+// The application's default error handler: what escapes an event handler is shown to the
+// operator. Here the messages are collected instead of shown.
+class TErrorBoxApp : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    QStringList shown;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &e) {
+            shown << QString::fromUtf8(e.what());
+            return false;
+        }
+    }
+};
+
 class TstFormProg : public QObject
 {
     Q_OBJECT
@@ -31,12 +49,9 @@ private slots:
     void layout();
     void rowsShownOnOpening_data();
     void rowsShownOnOpening();
-    void keystrokesGoStraightIntoTheProgram();
-    void erasedCellKeepsOldValue();
-    void onlyDigitsReachTheCell();
+    void typingIntoCells();
     void nextColumnGrowsGridAndStaysWithinTable();
     void enterMovesCursor();
-    void enterOnEmptyNextCellRaisesConversionError();
     void okConfirmsAndOtherwiseNothingChanges();
     void ctrlEnterConfirms();
     void escapeDoesNotClose();
@@ -44,11 +59,8 @@ private slots:
     void languageOfCaptionsAndHeaders();
     void saveName_data();
     void saveName();
-    void saveThroughDialog();
-    void unwritableSaveIsReported();
-    void openThroughDialog();
-    void failedOpenKeepsGridAndProgram();
-    void cancelledDialogsChangeNothing();
+    void fileButtons();
+    void operatorSeesErrors();
 
 private:
     // The open cell editor of the grid, if any.
@@ -60,7 +72,7 @@ private:
     void selectCellText();
 
     QTemporaryDir m_dir;
-    QString m_dialogAnswer;          // what the operator picks in the next file dialog
+    QString m_dialogAnswer; // what the operator picks in the next file dialog
     QFileDialog *m_lastDialog = nullptr;
 };
 
@@ -195,47 +207,31 @@ void TstFormProg::rowsShownOnOpening()
     }
 }
 
-void TstFormProg::keystrokesGoStraightIntoTheProgram()
+void TstFormProg::typingIntoCells()
 {
     EditSteps[1] = {5, 10, 0};
     showAt(1, 1);
     QCOMPARE(editor()->text(), QStringLiteral("5"));
     selectCellText();
     type(QStringLiteral("4"));
-    QCOMPARE(EditSteps[1].Time, 4);
+    QCOMPARE(EditSteps[1].Time, 4); // stored at each keystroke
     type(QStringLiteral("2"));
     QCOMPARE(EditSteps[1].Time, 42);
-    FormProg->SetCurrentCell(1, 2);
-    QTRY_VERIFY(editor());
-    selectCellText();
-    type(QStringLiteral("230"));
-    QCOMPARE(EditSteps[1].U, 230.0);
-    QCOMPARE(cell(1, 1), QStringLiteral("42"));
-}
-
-void TstFormProg::erasedCellKeepsOldValue()
-{
-    showAt(1, 1);
-    selectCellText();
-    type(QStringLiteral("30\b\b"));
+    type(QStringLiteral("\b\b"));
     QVERIFY(editor()->text().isEmpty());
-    QCOMPARE(EditSteps[1].Time, 3);
-    FormProg->SetCurrentCell(1, 3);
-    QTRY_VERIFY(editor());
-    selectCellText();
-    type(QStringLiteral("\b"));
-    QCOMPARE(EditSteps[1].Next, 0);
-    FormProg->SetCurrentCell(1, 2);
-    QCOMPARE(cell(1, 1), QStringLiteral("3")); // the cell left behind shows the kept value
-}
+    QCOMPARE(EditSteps[1].Time, 4); // an erased cell keeps the last value it held
 
-void TstFormProg::onlyDigitsReachTheCell()
-{
-    showAt(1, 2);
+    FormProg->SetCurrentCell(1, 2);
+    QTRY_VERIFY(editor());
+    QCOMPARE(cell(1, 1), QStringLiteral("4")); // the cell left behind shows the kept value
     selectCellText();
     type(QStringLiteral("-1a.5 +e"));
     QCOMPARE(editor()->text(), QStringLiteral("15"));
     QCOMPARE(EditSteps[1].U, 15.0);
+    // A pasted text that is not a whole number never reaches the cell.
+    selectCellText();
+    editor()->insert(QStringLiteral("1.5"));
+    QCOMPARE(editor()->text(), QStringLiteral("15"));
 
     for (char16_t k : {u'-', u'.', u',', u'a', u' ', u'+'}) {
         char16_t key = k;
@@ -247,11 +243,6 @@ void TstFormProg::onlyDigitsReachTheCell()
         FormProg->TabKeyPress(FormProg->Tab, key);
         QCOMPARE(key, k);
     }
-    // A pasted text that is not a whole number never reaches the cell.
-    selectCellText();
-    editor()->insert(QStringLiteral("1.5"));
-    QCOMPARE(editor()->text(), QStringLiteral("15"));
-    QCOMPARE(EditSteps[1].U, 15.0);
 }
 
 void TstFormProg::nextColumnGrowsGridAndStaysWithinTable()
@@ -321,22 +312,6 @@ void TstFormProg::enterMovesCursor()
     FormProg->Tab->setCurrentCell(4, 0);
     QCOMPARE(FormProg->CurrentColumn(), 1);
     QVERIFY(FormProg->isVisible());
-}
-
-void TstFormProg::enterOnEmptyNextCellRaisesConversionError()
-{
-    showAt(1, 3);
-    selectCellText();
-    type(QStringLiteral("\b"));
-    char16_t key = 13;
-    try {
-        FormProg->TabKeyPress(FormProg->Tab, key);
-        QFAIL("an empty step number cannot be followed");
-    } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'' is not a valid integer value"));
-    }
-    QCOMPARE(FormProg->CurrentStepRow(), 1);
-    QCOMPARE(FormProg->CurrentColumn(), 3);
 }
 
 void TstFormProg::okConfirmsAndOtherwiseNothingChanges()
@@ -447,13 +422,20 @@ void TstFormProg::saveName_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("no extension") << "prog" << "prog.prg";
-    QTest::newRow("with extension") << "prog.prg" << "prog.prg";
-    QTest::newRow("upper case") << "TEST.PRG" << "TEST.PRG.prg";
-    QTest::newRow(".prg inside") << "a.prg.b" << "a.prg.b.prg";
-    QTest::newRow(".prg twice") << "a.prg.prg" << "a.prg.prg.prg";
-    QTest::newRow("other extension") << "x.txt" << "x.txt.prg";
-    QTest::newRow("three characters") << "abc" << "abc.prg";
+    QTest::newRow("no extension") << "prog"
+                                  << "prog.prg";
+    QTest::newRow("with extension") << "prog.prg"
+                                    << "prog.prg";
+    QTest::newRow("upper case") << "TEST.PRG"
+                                << "TEST.PRG.prg";
+    QTest::newRow(".prg inside") << "a.prg.b"
+                                 << "a.prg.b.prg";
+    QTest::newRow(".prg twice") << "a.prg.prg"
+                                << "a.prg.prg.prg";
+    QTest::newRow("other extension") << "x.txt"
+                                     << "x.txt.prg";
+    QTest::newRow("three characters") << "abc"
+                                      << "abc.prg";
 }
 
 void TstFormProg::saveName()
@@ -463,99 +445,92 @@ void TstFormProg::saveName()
     QCOMPARE(ProgramFileName(chosen), saved);
 }
 
-void TstFormProg::saveThroughDialog()
+void TstFormProg::fileButtons()
 {
-    EditSteps[1] = {10, 100, 2};
+    // Save: the ".prg" rule applied to the chosen name, which becomes the program path.
+    EditSteps[1] = {5, 50, 3};
+    EditSteps[3] = {6, 60, 0};
     FormProg->show();
     m_dialogAnswer = m_dir.filePath(QStringLiteral("prog"));
     QTest::mouseClick(FormProg->ButtSave, Qt::LeftButton);
     QCOMPARE(m_lastDialog, FormProg->SaveDial);
-    const QString expected = m_dir.filePath(QStringLiteral("prog.prg"));
-    QCOMPARE(ProgramPath, expected);
-    QCOMPARE(FormProg->LabPath->text(), expected);
-    QFile f(expected);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll().split('\n').at(1), QByteArray("1/10/100/2\r"));
+    const QString saved = m_dir.filePath(QStringLiteral("prog.prg"));
+    QCOMPARE(ProgramPath, saved);
+    QCOMPARE(FormProg->LabPath->text(), saved);
+    QVERIFY(QFile::exists(saved));
     QVERIFY(!QFile::exists(m_dialogAnswer));
-}
 
-void TstFormProg::unwritableSaveIsReported()
-{
-    FormProg->show();
-    m_dialogAnswer = m_dir.filePath(QStringLiteral("missing/prog"));
-    QVERIFY_THROWS_EXCEPTION(EFileError, FormProg->ButtSaveClick());
-    QCOMPARE(ProgramPath, m_dialogAnswer + QStringLiteral(".prg"));
-}
-
-void TstFormProg::openThroughDialog()
-{
-    QByteArray text;
-    for (int i = 0; i < ProgramSize; ++i)
-        text += QByteArray::number(i) + (i == 1   ? "/5/50/3"
-                                         : i == 3 ? "/6/60/0"
-                                                  : "/0/0/0")
-                + "\r\n";
-    const QString name = m_dir.filePath(QStringLiteral("in.prg"));
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    f.close();
-
+    // Open: typed values give way to the file's, and the grid shows its steps.
+    std::fill(std::begin(EditSteps), std::end(EditSteps), ProgramStep{});
+    ProgramPath = QDir::homePath();
+    FormProg->FillProgramGrid();
     showAt(1, 1);
     selectCellText();
     type(QStringLiteral("99"));
-    m_dialogAnswer = name;
+    m_dialogAnswer = saved;
     QTest::mouseClick(FormProg->ButtOpen, Qt::LeftButton);
     QCOMPARE(m_lastDialog, FormProg->OpenD);
-    QCOMPARE(ProgramPath, name);
-    QCOMPARE(FormProg->LabPath->text(), name);
+    QCOMPARE(ProgramPath, saved);
+    QCOMPARE(FormProg->LabPath->text(), saved);
     QCOMPARE(EditSteps[1].Time, 5);
     QCOMPARE(FormProg->Tab->rowCount(), 3);
-    QCOMPARE(cell(1, 1), QStringLiteral("5"));
     QCOMPARE(cell(3, 2), QStringLiteral("60"));
     QTRY_VERIFY(editor());
     QCOMPARE(editor()->text(), QStringLiteral("5"));
-    // The next opening of the dialog starts in the folder of that file.
-    FormProg->FillProgramGrid();
+    // The open dialog now starts in the folder of that file.
     QCOMPARE(QDir(FormProg->OpenD->directory()), QDir(m_dir.path()));
-}
 
-void TstFormProg::failedOpenKeepsGridAndProgram()
-{
-    EditSteps[1] = {1, 11, 2};
-    EditSteps[2] = {2, 22, 0};
-    showAt(1, 1);
-    const QString name = m_dir.filePath(QStringLiteral("bad.prg"));
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("0/0/0/0\r\n1/7/70/9\r\n2/x/0/0\r\n");
-    f.close();
-    m_dialogAnswer = name;
-    try {
-        FormProg->ButtOpenClick();
-        QFAIL("the malformed file must be reported");
-    } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'x' is not a valid integer value"));
-    }
-    QCOMPARE(EditSteps[1].Time, 1);
-    QCOMPARE(EditSteps[1].Next, 2);
-    QCOMPARE(FormProg->Tab->rowCount(), 2);
-    QCOMPARE(cell(2, 2), QStringLiteral("22"));
-}
-
-void TstFormProg::cancelledDialogsChangeNothing()
-{
-    EditSteps[1] = {1, 11, 0};
-    FormProg->show();
-    const QString before = ProgramPath;
+    // Cancelled dialogs change nothing.
     const QStringList files = QDir(m_dir.path()).entryList(QDir::Files);
     m_dialogAnswer.clear();
     FormProg->ButtOpenClick();
     FormProg->ButtSaveClick();
-    QCOMPARE(ProgramPath, before);
-    QCOMPARE(EditSteps[1].U, 11.0);
+    QCOMPARE(ProgramPath, saved);
+    QCOMPARE(EditSteps[3].U, 60.0);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), files);
 }
 
-QTEST_MAIN(TstFormProg)
+void TstFormProg::operatorSeesErrors()
+{
+    auto *app = static_cast<TErrorBoxApp *>(qApp);
+    app->shown.clear();
+    EditSteps[1] = {1, 11, 2};
+    EditSteps[2] = {2, 22, 0};
+    showAt(1, 1);
+    const QString name = m_dir.filePath(QStringLiteral("worse.prg"));
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("0/0/0/0\r\n1/7/70/300\r\n");
+    f.close();
+    m_dialogAnswer = name;
+    QTest::mouseClick(FormProg->ButtOpen, Qt::LeftButton);
+    QTRY_COMPARE(app->shown.size(), 1);
+    QCOMPARE(app->shown.at(0), QStringLiteral("'300' is not a valid step number (0 to 255)"));
+    QCOMPARE(EditSteps[1].Next, 2);
+    QCOMPARE(FormProg->Tab->rowCount(), 2);
+    QCOMPARE(cell(1, 2), QStringLiteral("11"));
+
+    m_dialogAnswer = m_dir.filePath(QStringLiteral("gone/p.prg"));
+    QTest::mouseClick(FormProg->ButtSave, Qt::LeftButton);
+    QTRY_COMPARE(app->shown.size(), 2);
+    QCOMPARE(app->shown.at(1), QStringLiteral("Unable to write to ") + m_dialogAnswer);
+
+    FormProg->SetCurrentCell(2, 3);
+    QTRY_VERIFY(editor());
+    selectCellText();
+    type(QStringLiteral("\b\r"));
+    QTRY_COMPARE(app->shown.size(), 3);
+    QCOMPARE(app->shown.at(2), QStringLiteral("'' is not a valid integer value"));
+    QCOMPARE(FormProg->CurrentStepRow(), 2);
+    QCOMPARE(FormProg->CurrentColumn(), 3);
+    QVERIFY(FormProg->isVisible());
+}
+
+int main(int argc, char *argv[])
+{
+    TErrorBoxApp app(argc, argv);
+    TstFormProg test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_formprog.moc"

@@ -5,11 +5,9 @@
 #include "sysutils.h"
 
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
-// One source's panel controls that the run reaches, owned by a plain parent widget.
 class TstRun : public QObject
 {
     Q_OBJECT
@@ -18,34 +16,29 @@ private slots:
     void init();
     void cleanup();
     void twoStepProgram();
-    void timeZeroLastsOneSecond();
-    void negativeTimeLeavesAtOnce();
+    void stepDuration_data();
+    void stepDuration();
     void loopingProgramRepeatsRequests();
-    void counterWrapAround();
-    void stopLeavesRequestAlone();
-    void stepLabelTogglesAndOthersDoNot();
-    void labelsFollowLanguageAndStepNumbers();
-    void idleSourceFollowsClock();
+    void startAndStopControls();
+    void labels();
     void silentSourceStaysStopped();
     void stepNumberBeyondTableEndsRun();
-    void freshSourceEndsAfterOneSecond();
-    void runsOnlyUsedSlotsEachOnItsOwnClock();
+    void onlyUsedSlotsEachOnItsOwnClock();
 
 private:
+    // The panel controls the run reaches, as a source panel holds them.
     void makePanel(int slot);
-    // Advances the injected counter to t ms and runs one tick.
+    // Moves the injected counter to t ms and runs one tick.
     void tickAt(uint32_t t);
 
     uint32_t m_now = 0;
     QList<int> m_rows; // slots for which a recording row was written
     std::unique_ptr<QWidget> m_owner;
-    QTemporaryDir m_dir;
 };
 
 void TstRun::initTestCase()
 {
     QLocale::setDefault(QLocale::c());
-    QVERIFY(m_dir.isValid());
     SetTickSource([this] { return m_now; });
     SetStepRecorder([this](int slot) { m_rows << slot; });
 }
@@ -73,8 +66,6 @@ void TstRun::makePanel(int slot)
 {
     TDevice &d = Devices[slot];
     d.Used = true;
-    d.Line = 1;
-    d.Address = slot;
     auto *panel = new QWidget(m_owner.get());
     d.ButtSt = new TSpeedButton(panel);
     d.ButtEn = new TSpeedButton(panel);
@@ -86,9 +77,7 @@ void TstRun::makePanel(int slot)
     d.CheckBox1 = new TCheckBox(panel);
     d.ButtSt->OnClick = ButtStClick;
     d.ButtEn->OnClick = ButtEnClick;
-    d.LabKrok->OnClick = LabKrokClick;
-    d.LabCasP->OnClick = LabKrokClick;
-    d.LabUProg->OnClick = LabKrokClick;
+    d.LabKrok->OnClick = d.LabCasP->OnClick = d.LabUProg->OnClick = LabKrokClick;
 }
 
 void TstRun::tickAt(uint32_t t)
@@ -109,55 +98,56 @@ void TstRun::twoStepProgram()
     QCOMPARE(d.USet, 100.0);
     QVERIFY(d.PendU);
     QVERIFY(d.Edit1->text().isEmpty());
-    QVERIFY(d.ButtSt->isHidden());
-    QVERIFY(!d.ButtEn->isHidden());
-    QVERIFY(m_rows.isEmpty()); // no row at the start
+    QVERIFY(d.ButtSt->isHidden() && !d.ButtEn->isHidden());
 
-    // Every 25 ms: record when each voltage was requested.
+    // Every 25 ms, as the line scheduler would take them: when was which voltage asked for.
     QList<QPair<uint32_t, double>> requests;
     d.PendU = false;
     for (uint32_t t = 25; t <= 6000; t += 25) {
         tickAt(t);
         if (d.PendU) {
             requests << qMakePair(t, d.USet);
-            d.PendU = false; // taken by the line scheduler
+            d.PendU = false;
         }
     }
-    QCOMPARE(requests.size(), 2);
-    QCOMPARE(requests[0].first, 3000u); // more than 2 whole seconds have passed
-    QCOMPARE(requests[0].second, 50.0);
-    QCOMPARE(requests[1].first, 4000u); // Time 0 lasts one second
-    QCOMPARE(requests[1].second, d.Steps[0].U);
+    const QList<QPair<uint32_t, double>> expected = {{3000, 50.0}, {4000, 0.0}};
+    QCOMPARE(requests, expected);
     QCOMPARE(d.StepNo, 0);
-    QVERIFY(!d.ButtSt->isHidden());
-    QVERIFY(d.ButtEn->isHidden());
-    QCOMPARE(m_rows, (QList<int>{1, 1}));
+    QVERIFY(!d.ButtSt->isHidden() && d.ButtEn->isHidden());
+    QCOMPARE(m_rows, (QList<int>{1, 1})); // at both step changes, none at the start
 }
 
-void TstRun::timeZeroLastsOneSecond()
+void TstRun::stepDuration_data()
 {
-    TDevice &d = Devices[1];
-    d.Steps[1] = {0, 5, 1};
-    m_now = 1000;
-    StartProgram(1);
-    tickAt(1999);
-    QCOMPARE(d.StepTick, 1000u);
-    tickAt(2000);
-    QCOMPARE(d.StepTick, 2000u); // left and re-entered step 1
-    QCOMPARE(d.StepNo, 1);
+    QTest::addColumn<uint32_t>("start");
+    QTest::addColumn<int>("time");
+    QTest::addColumn<uint32_t>("lasts"); // ms from the start to the tick that leaves
+    QTest::newRow("Time 0 lasts one second") << 1000u << 0 << 1000u;
+    QTest::newRow("Time 2") << 0u << 2 << 3000u;
+    QTest::newRow("negative Time: first tick") << 500u << -5 << 0u;
+    QTest::newRow("counter wraps during the step") << 0xFFFFF000u << 8 << 9000u;
 }
 
-void TstRun::negativeTimeLeavesAtOnce()
+void TstRun::stepDuration()
 {
+    QFETCH(uint32_t, start);
+    QFETCH(int, time);
+    QFETCH(uint32_t, lasts);
     TDevice &d = Devices[1];
-    d.Steps[1] = {-5, 10, 2};
-    d.Steps[2] = {3, 20, 0};
+    d.Steps[0] = {0, 3, 0};
+    d.Steps[1] = {time, 10, 0};
+    m_now = start;
     StartProgram(1);
+    QCOMPARE(d.USet, 10.0);
     d.PendU = false;
-    tickAt(0);
-    QCOMPARE(d.StepNo, 2);
-    QCOMPARE(d.USet, 20.0);
+    uint32_t t = start;
+    tickAt(t);
+    for (int i = 0; d.StepNo != 0 && i < 1000; ++i)
+        tickAt(t += 25);
+    QCOMPARE(uint32_t(t - start), lasts);
     QVERIFY(d.PendU);
+    QCOMPARE(d.USet, 3.0);     // the end entry's voltage
+    QVERIFY(m_rows.isEmpty()); // recording is off
 }
 
 void TstRun::loopingProgramRepeatsRequests()
@@ -166,66 +156,43 @@ void TstRun::loopingProgramRepeatsRequests()
     d.Steps[1] = {1, 10, 1};
     StartProgram(1);
     int requests = 0;
-    d.PendU = false;
     for (uint32_t t = 25; t <= 20000; t += 25) {
+        d.PendU = false;
         tickAt(t);
         if (d.PendU) {
             ++requests;
             QCOMPARE(d.USet, 10.0);
-            d.PendU = false;
         }
     }
     QCOMPARE(requests, 10); // every two seconds
     QCOMPARE(d.StepNo, 1);
 }
 
-void TstRun::counterWrapAround()
-{
-    TDevice &d = Devices[1];
-    d.Steps[1] = {8, 10, 0};
-    m_now = 0xFFFFF000u; // 4096 ms before the counter wraps
-    StartProgram(1);
-    tickAt(0xFFFFFFFFu);
-    tickAt(3000); // 7.096 s elapsed across the wrap
-    QCOMPARE(d.StepNo, 1);
-    QCOMPARE(d.LabCasP->text(), QStringLiteral("Čas = 7 / 8"));
-    tickAt(4903); // 8.999 s
-    QCOMPARE(d.StepNo, 1);
-    tickAt(4904); // nine whole seconds: more than Time 8
-    QCOMPARE(d.StepNo, 0);
-}
-
-void TstRun::stopLeavesRequestAlone()
+void TstRun::startAndStopControls()
 {
     TDevice &d = Devices[1];
     d.Steps[1] = {10, 100, 2};
-    QTest::mouseClick(d.ButtSt, Qt::LeftButton);
-    d.PendU = false;
+    // The time and voltage labels carry the step label's handler but start nothing.
+    QTest::mouseClick(d.LabCasP, Qt::LeftButton);
+    QTest::mouseClick(d.LabUProg, Qt::LeftButton);
+    QCOMPARE(d.StepNo, 0);
+    QVERIFY(!d.PendU);
+    LabKrokClick(d.LabKrok);
+    QCOMPARE(d.StepNo, 1);
     tickAt(2000);
+    d.PendU = false;
     m_now = 2500;
     QTest::mouseClick(d.ButtEn, Qt::LeftButton);
+    // Stopped: the source keeps the running step's voltage, no new request.
     QCOMPARE(d.StepNo, 0);
     QCOMPARE(d.StepTick, 2500u);
     QCOMPARE(d.USet, 100.0);
     QVERIFY(!d.PendU);
-    QVERIFY(!d.ButtSt->isHidden());
-    QVERIFY(d.ButtEn->isHidden());
+    QVERIFY(!d.ButtSt->isHidden() && d.ButtEn->isHidden());
     tickAt(60000);
     QVERIFY(!d.PendU);
-    QVERIFY(m_rows.isEmpty());
-}
-
-void TstRun::stepLabelTogglesAndOthersDoNot()
-{
-    TDevice &d = Devices[1];
-    d.Steps[1] = {10, 7, 0};
-    d.LabCasP->show();
-    QTest::mouseClick(d.LabCasP, Qt::LeftButton);
-    QTest::mouseClick(d.LabUProg, Qt::LeftButton);
-    QCOMPARE(d.StepNo, 0);
     LabKrokClick(d.LabKrok);
     QCOMPARE(d.StepNo, 1);
-    QCOMPARE(d.USet, 7.0);
     LabKrokClick(d.LabKrok);
     QCOMPARE(d.StepNo, 0);
     // A control of no source, or of a removed one, does nothing.
@@ -236,46 +203,35 @@ void TstRun::stepLabelTogglesAndOthersDoNot()
     QCOMPARE(d.StepNo, 0);
 }
 
-void TstRun::labelsFollowLanguageAndStepNumbers()
+void TstRun::labels()
 {
     TDevice &d = Devices[1];
-    d.Steps[0] = {0, 0, 0};
+    d.Steps[0] = {3, 12, 0};
     d.Steps[1] = {10, 120, 3};
     d.Steps[3] = {4, 250.5, 0};
-    tickAt(0);
+    tickAt(5000);
+    QCOMPARE(d.StepTick, 5000u); // idle: the step clock follows the counter
     QCOMPARE(d.LabKrok->text(), QStringLiteral("Krok = 0"));
-    QCOMPARE(d.LabCasP->text(), QStringLiteral("Čas = 0 / 0"));
-    QCOMPARE(d.LabUProg->text(), QStringLiteral("Napětí = 0"));
+    QCOMPARE(d.LabCasP->text(), QStringLiteral("Čas = 0 / 3"));
+    QCOMPARE(d.LabUProg->text(), QStringLiteral("Napětí = 12"));
     StartProgram(1);
-    tickAt(7500);
+    tickAt(12500);
     QCOMPARE(d.LabKrok->text(), QStringLiteral("Krok = 1"));
     QCOMPARE(d.LabCasP->text(), QStringLiteral("Čas = 7 / 10"));
     QCOMPARE(d.LabUProg->text(), QStringLiteral("Napětí = 120"));
 
+    // A language switch shows on the next tick.
     TextStepIs = LoadStr(sStepIs, lsEnglish);
     TextTimeIs = LoadStr(sTimeIs, lsEnglish);
     TextVoltageIs = LoadStr(sVoltageIs, lsEnglish);
-    tickAt(11000); // step 1 is over: the old number with the new elapsed time
+    tickAt(16000); // step 1 is over: the old number with the new elapsed time
     QCOMPARE(d.StepNo, 3);
     QCOMPARE(d.LabKrok->text(), QStringLiteral("Step = 1"));
     QCOMPARE(d.LabCasP->text(), QStringLiteral("Time = 0 / 10"));
-    tickAt(12000);
+    tickAt(17000);
     QCOMPARE(d.LabKrok->text(), QStringLiteral("Step = 3"));
     QCOMPARE(d.LabCasP->text(), QStringLiteral("Time = 1 / 4"));
     QCOMPARE(d.LabUProg->text(), QStringLiteral("Voltage = 250.5"));
-}
-
-void TstRun::idleSourceFollowsClock()
-{
-    TDevice &d = Devices[1];
-    d.Steps[0] = {3, 12, 0};
-    tickAt(5000);
-    QCOMPARE(d.StepTick, 5000u);
-    QCOMPARE(d.LabCasP->text(), QStringLiteral("Čas = 0 / 3"));
-    QCOMPARE(d.LabUProg->text(), QStringLiteral("Napětí = 12"));
-    QVERIFY(!d.PendU);
-    QVERIFY(!d.ButtSt->isHidden());
-    QVERIFY(d.ButtEn->isHidden());
 }
 
 void TstRun::silentSourceStaysStopped()
@@ -293,8 +249,7 @@ void TstRun::silentSourceStaysStopped()
         tickAt(t);
     QCOMPARE(d.StepNo, 0);
     QVERIFY(!d.PendU);
-    QVERIFY(!d.ButtSt->isHidden());
-    QVERIFY(d.ButtEn->isHidden());
+    QVERIFY(!d.ButtSt->isHidden() && d.ButtEn->isHidden());
     QCOMPARE(d.LabKrok->text(), QStringLiteral("Krok = 0"));
 }
 
@@ -312,30 +267,12 @@ void TstRun::stepNumberBeyondTableEndsRun()
     QCOMPARE(d.StepNo, 0);
 }
 
-void TstRun::freshSourceEndsAfterOneSecond()
-{
-    TDevice &d = Devices[1];
-    d.USet = 33;
-    StartProgram(1);
-    QCOMPARE(d.USet, 0.0);
-    QVERIFY(d.PendU);
-    d.PendU = false;
-    tickAt(975);
-    QCOMPARE(d.StepNo, 1);
-    tickAt(1000);
-    QCOMPARE(d.StepNo, 0);
-    QVERIFY(d.PendU);
-    QCOMPARE(d.USet, 0.0);
-    QVERIFY(m_rows.isEmpty()); // recording is off
-}
-
-void TstRun::runsOnlyUsedSlotsEachOnItsOwnClock()
+void TstRun::onlyUsedSlotsEachOnItsOwnClock()
 {
     makePanel(2);
     makePanel(50);
-    Devices[1].Steps[1] = {1, 10, 0};
-    Devices[2].Steps[1] = {1, 20, 0};
-    Devices[50].Steps[1] = {1, 30, 0};
+    for (int s : {1, 2, 50})
+        Devices[s].Steps[1] = {1, double(s), 0};
     Devices[2].CheckBox1->setChecked(true);
     Devices[50].CheckBox1->setChecked(true);
     StartProgram(1);
