@@ -92,6 +92,13 @@ QWidget *NumberRow(QWidget *parent, TEdit *&edit, TUpDown *&upDown, const char *
 
 void ConfigureChart(TChart *g, int axisMax)
 {
+    // The window's 8-point font is set in pixels for the screen; a printer page has many
+    // more pixels to the inch, where such labels would shrink to nothing. The chart keeps
+    // its own font in points, which the screen and the printer both size alike.
+    QFont f = g->font();
+    f.setPointSizeF(8);
+    g->setFont(f);
+
     for (int k = 0; k < g->SeriesCount(); ++k) {
         g->Series(k)->SetTitle(QStringLiteral("č. %1").arg(k + 1));
         g->Series(k)->SetActive(false);

@@ -50,6 +50,12 @@ void TstChartPage::pageStartsAsDesigned()
         QVERIFY(!b->isEnabled());
     QCOMPARE(m->MaxX->text(), QStringLiteral("120"));
     QCOMPARE(m->MaxU->text(), QStringLiteral("300"));
+    // The window's pixel-sized font does not reach the chart, whose labels must print.
+    QFont pixels = m->font();
+    pixels.setPixelSize(11);
+    m->setFont(pixels);
+    QCOMPARE(g->font().pointSizeF(), 8.0);
+    QCOMPARE(g->font().pixelSize(), -1);
     // The application and the panels find the controls by their names.
     for (const char *name : {"Graf", "CheckZaz", "MaxX", "UpDownX", "MaxU", "UpDownY", "CB_3d",
                              "SBar_3D", "SBar_Zoom", "SBar_Rot", "ButtPrint", "ButtSaveGraf"})
