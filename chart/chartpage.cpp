@@ -28,7 +28,10 @@ namespace {
 
 constexpr int ColumnWidth = 170;
 
-TChart *Graf() { return FormMain ? FormMain->Graf : nullptr; }
+TChart *Graf()
+{
+    return FormMain ? FormMain->Graf : nullptr;
+}
 
 bool IsKeyOfNumberEntry(char16_t key)
 {
@@ -164,8 +167,8 @@ void BuildChartPage(TFormMainBase *Form)
     const TLangSet resource = lsCzech; // the form's own texts until a language is applied
     Form->Label16 = NewLabel(column, "Label16", LoadStr(sAxisXMax, resource));
     v->addWidget(Form->Label16);
-    v->addWidget(NumberRow(column, Form->MaxX, Form->UpDownX, "MaxX", "UpDownX", 5, 300,
-                           ChartWindow));
+    v->addWidget(
+        NumberRow(column, Form->MaxX, Form->UpDownX, "MaxX", "UpDownX", 5, 300, ChartWindow));
     Form->Label15 = NewLabel(column, "Label15", LoadStr(sAxisYMax, resource));
     v->addWidget(Form->Label15);
     v->addWidget(NumberRow(column, Form->MaxU, Form->UpDownY, "MaxU", "UpDownY", 1, 1000, 300));
@@ -220,8 +223,7 @@ void BuildChartPage(TFormMainBase *Form)
     QObject::connect(Form->SBar_Rot, &QScrollBar::valueChanged, Form,
                      [Form](int p) { SBar_RotChangeOn(Form, p); });
     QObject::connect(Form->ButtPrint, &QPushButton::clicked, Form, [] { ButtPrintClick(); });
-    QObject::connect(Form->ButtSaveGraf, &QPushButton::clicked, Form,
-                     [] { ButtSaveGrafClick(); });
+    QObject::connect(Form->ButtSaveGraf, &QPushButton::clicked, Form, [] { ButtSaveGrafClick(); });
 
     InitChart3DBars(Form);
 }

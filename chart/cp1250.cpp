@@ -56,7 +56,8 @@ QByteArray ToCp1250(const QString &text)
 QString FromCp1250(const QByteArray &bytes)
 {
     // The five unassigned bytes of the code page come out as the replacement character.
-    return QString::fromUtf8(Convert("UTF-8", "CP1250", bytes, 1, QByteArrayLiteral("\xEF\xBF\xBD")));
+    return QString::fromUtf8(
+        Convert("UTF-8", "CP1250", bytes, 1, QByteArrayLiteral("\xEF\xBF\xBD")));
 }
 
 QByteArray Cp1250Lines(const QStringList &lines)

@@ -80,8 +80,8 @@ void ButtSaveGrafClick()
         f.close();
     }
     if (!why.isEmpty())
-        ReportExportError(ChartMessage(cmExportFailed)
-                              .arg(QFileInfo(ExportFileName).absoluteFilePath(), why));
+        ReportExportError(
+            ChartMessage(cmExportFailed).arg(QFileInfo(ExportFileName).absoluteFilePath(), why));
 }
 
 void ButtPrintClick()

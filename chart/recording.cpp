@@ -24,7 +24,10 @@ QString PlainName(int slot, int address)
 
 QString CountedName(int slot, int address, int counter)
 {
-    return QStringLiteral("Dev_no%1 adr.%2_%3.csv").arg(slot).arg(address).arg(FormatWhole(counter, 3));
+    return QStringLiteral("Dev_no%1 adr.%2_%3.csv")
+        .arg(slot)
+        .arg(address)
+        .arg(FormatWhole(counter, 3));
 }
 
 // The separator between hours, minutes and seconds in the locale's time format.
@@ -75,7 +78,8 @@ void ShowRecordState(int slot, bool written)
             box->setProperty(FailedProperty, true);
         }
         // Set on every failure: a language switch in between rewrites the hint.
-        box->setToolTip(ChartMessage(cmRecordFailed).arg(QFileInfo(Devices[slot].RecFile).absoluteFilePath()));
+        box->setToolTip(
+            ChartMessage(cmRecordFailed).arg(QFileInfo(Devices[slot].RecFile).absoluteFilePath()));
         return;
     }
     if (!marked)
@@ -94,10 +98,10 @@ QString RecordRowText(const QDateTime &when, double U, double USet)
     const QString sep = TimeSeparator();
     const QDate d = when.date();
     const QTime t = when.time();
-    const QString stamp = QString::number(d.day()) + sep + QString::number(d.month()) + sep
-                          + QString::number(d.year()).rightJustified(4, u'0') + u' '
-                          + FormatWhole(t.hour(), 2) + sep + FormatWhole(t.minute(), 2) + sep
-                          + FormatWhole(t.second(), 2) + u'.' + FormatWhole(t.msec(), 3);
+    const QString stamp = QString::number(d.day()) + sep + QString::number(d.month()) + sep +
+                          QString::number(d.year()).rightJustified(4, u'0') + u' ' +
+                          FormatWhole(t.hour(), 2) + sep + FormatWhole(t.minute(), 2) + sep +
+                          FormatWhole(t.second(), 2) + u'.' + FormatWhole(t.msec(), 3);
     return stamp + u';' + FormatWhole(U, 1) + u';' + FormatWhole(USet, 1);
 }
 
@@ -125,8 +129,9 @@ void StartRecording(int Slot)
     for (int counter = 1; QFileInfo::exists(name); ++counter)
         name = CountedName(Slot, d.Address, counter);
     d.RecFile = name;
-    const QByteArray header = Cp1250Lines({QStringLiteral("Zdroj č.%1 adr.%2").arg(Slot).arg(d.Address),
-                                           QStringLiteral("Datum a čas;U [V];Uset [V]")});
+    const QByteArray header =
+        Cp1250Lines({QStringLiteral("Zdroj č.%1 adr.%2").arg(Slot).arg(d.Address),
+                     QStringLiteral("Datum a čas;U [V];Uset [V]")});
     ShowRecordState(Slot, AppendBytes(name, header));
 }
 

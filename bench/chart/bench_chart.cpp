@@ -75,8 +75,7 @@ int main(int argc, char *argv[])
         Devices[1].U = i;
         WriteRecordRow(1);
     }
-    std::printf("recording row (open, append, close): %.1f us\n",
-                t.nsecsElapsed() / 1e3 / samples);
+    std::printf("recording row (open, append, close): %.1f us\n", t.nsecsElapsed() / 1e3 / samples);
 
     t.restart();
     ButtSaveGrafClick();

@@ -84,8 +84,8 @@ void TstChartPage::columnKeepsRightAndChartStretches()
     QVERIFY(chart1.right() < list1.left());
     QVERIFY(qAbs(page->width() - list1.left() - 170) <= 10);
     QList<QPoint> corner1;
-    const QList<QWidget *> bottom{m->MaxX, m->MaxU, m->CB_3d, m->SBar_3D, m->SBar_Zoom,
-                                  m->SBar_Rot, m->ButtPrint, m->ButtSaveGraf};
+    const QList<QWidget *> bottom{m->MaxX,      m->MaxU,     m->CB_3d,     m->SBar_3D,
+                                  m->SBar_Zoom, m->SBar_Rot, m->ButtPrint, m->ButtSaveGraf};
     for (QWidget *w : bottom)
         corner1 << fromCorner(w);
 
@@ -290,9 +290,12 @@ void TstChartPage::keyFilterOfNumberEntries_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("digits") << "0123456789" << "0123456789";
-    QTest::newRow("letters and signs dropped") << "a1-2.b,3 " << "123";
-    QTest::newRow("signs dropped") << "+x9" << "9";
+    QTest::newRow("digits") << "0123456789"
+                            << "0123456789";
+    QTest::newRow("letters and signs dropped") << "a1-2.b,3 "
+                                               << "123";
+    QTest::newRow("signs dropped") << "+x9"
+                                   << "9";
 }
 
 void TstChartPage::keyFilterOfNumberEntries()
@@ -375,7 +378,8 @@ void TstChartPage::pastedTextRaisesConversionErrorAndChangesNothing()
         MaxUKeyPress(f.form->MaxU, enter);
         QFAIL("no conversion error");
     } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromStdString(e.what()), QStringLiteral("'12a' is not a valid integer value"));
+        QCOMPARE(QString::fromStdString(e.what()),
+                 QStringLiteral("'12a' is not a valid integer value"));
     }
     QCOMPARE(f.graf()->LeftAxisMax(), 300.0);
     QVERIFY_THROWS_EXCEPTION(EConvertError, f.form->UpDownY->StepBy(1));
@@ -436,10 +440,10 @@ void TstChartPage::captionsFollowTheLanguage()
                            m->Label15->text(),      m->Label12->text(),   m->Label14->text(),
                            m->Label13->text(),      m->CB_3d->text()};
     };
-    const QStringList czech{"Ulož", "Tisk", "Osa X max [s]:", "Osa Y max [V]:", "Zvětšení",
-                            "Natočení", "3D", "3&D"};
-    const QStringList english{"Save", "Print", "Axis X max [s]:", "Axis Y max [V]:", "Zoom",
-                              "Rotation", "3D", "3&D"};
+    const QStringList czech{
+        "Ulož", "Tisk", "Osa X max [s]:", "Osa Y max [V]:", "Zvětšení", "Natočení", "3D", "3&D"};
+    const QStringList english{
+        "Save", "Print", "Axis X max [s]:", "Axis Y max [V]:", "Zoom", "Rotation", "3D", "3&D"};
     QCOMPARE(captions(), czech);
     ApplyChartPageLanguage(lsEnglish);
     QCOMPARE(captions(), english);

@@ -51,7 +51,8 @@ void TstCp1250::foreignCharactersBecomeQuestionMarks()
     QCOMPARE(ToCp1250(QStringLiteral("a日b")), QByteArray("a?b"));
     QCOMPARE(ToCp1250(QStringLiteral("Ω1")), QByteArray("?1"));
     // A long text crosses the conversion buffer without loss.
-    const QString lng = QString(3000, QChar(u'č')) + QStringLiteral("日") + QString(3000, QChar(u'x'));
+    const QString lng =
+        QString(3000, QChar(u'č')) + QStringLiteral("日") + QString(3000, QChar(u'x'));
     const QByteArray b = ToCp1250(lng);
     QCOMPARE(b.size(), 6001);
     QCOMPARE(b.at(3000), '?');

@@ -74,12 +74,13 @@ void TstExport::fileNamesCountFromTheSeriesShown_data()
 {
     QTest::addColumn<int>("shown");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("none shown")
-        << 0 << QStringList{"Graf_Dev.csv", "GrafHodn001.csv", "GrafHodn002.csv"};
-    QTest::newRow("one shown")
-        << 1 << QStringList{"Graf_Dev.csv", "GrafHodn002.csv", "GrafHodn003.csv"};
-    QTest::newRow("two shown")
-        << 2 << QStringList{"Graf_Dev.csv", "GrafHodn003.csv", "GrafHodn004.csv"};
+    QTest::newRow("none shown") << 0
+                                << QStringList{"Graf_Dev.csv", "GrafHodn001.csv",
+                                               "GrafHodn002.csv"};
+    QTest::newRow("one shown") << 1
+                               << QStringList{"Graf_Dev.csv", "GrafHodn002.csv", "GrafHodn003.csv"};
+    QTest::newRow("two shown") << 2
+                               << QStringList{"Graf_Dev.csv", "GrafHodn003.csv", "GrafHodn004.csv"};
 }
 
 void TstExport::fileNamesCountFromTheSeriesShown()

@@ -9,7 +9,8 @@
 
 namespace {
 
-const QByteArray Header3_12("Zdroj \xE8.3 adr.12\r\nDatum a \xE8" "as;U [V];Uset [V]\r\n");
+const QByteArray Header3_12("Zdroj \xE8.3 adr.12\r\nDatum a \xE8"
+                            "as;U [V];Uset [V]\r\n");
 
 QByteArray Contents(const QString &name)
 {
@@ -99,17 +100,16 @@ void TstRecording::rowText_data()
     QTest::addColumn<QString>("row");
     const QDateTime t(QDate(2026, 12, 6), QTime(22, 8, 56, 123));
     QTest::newRow("worked example") << t << 120.0 << 0.0 << "6:12:2026 22:08:56.123;120;0";
-    QTest::newRow("no leading zeros in the date")
-        << QDateTime(QDate(2027, 2, 1), QTime(3, 4, 5, 6)) << 5.0 << 5.0
-        << "1:2:2027 03:04:05.006;5;5";
+    QTest::newRow("no leading zeros in the date") << QDateTime(QDate(2027, 2, 1), QTime(3, 4, 5, 6))
+                                                  << 5.0 << 5.0 << "1:2:2027 03:04:05.006;5;5";
     QTest::newRow("midnight") << QDateTime(QDate(2026, 1, 31), QTime(0, 0)) << 0.0 << 0.0
                               << "31:1:2026 00:00:00.000;0;0";
     QTest::newRow("1.7 rounds up") << t << 1.7 << 12.0 << "6:12:2026 22:08:56.123;2;12";
     QTest::newRow("0.4 rounds down") << t << 0.4 << 0.0 << "6:12:2026 22:08:56.123;0;0";
     QTest::newRow("half away from zero") << t << 2.5 << -2.5 << "6:12:2026 22:08:56.123;3;-3";
     QTest::newRow("unreadable reply") << t << -1.0 << 30.0 << "6:12:2026 22:08:56.123;-1;30";
-    QTest::newRow("no thousands separator") << t << 1000.4 << 999.5
-                                            << "6:12:2026 22:08:56.123;1000;1000";
+    QTest::newRow("no thousands separator")
+        << t << 1000.4 << 999.5 << "6:12:2026 22:08:56.123;1000;1000";
 }
 
 void TstRecording::rowText()
@@ -254,8 +254,8 @@ void TstRecording::unwritableFolderIsShownAndRetried()
         if (probe.open(QIODevice::WriteOnly)) {
             probe.close();
             probe.remove();
-            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                              | QFileDevice::ExeOwner);
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
             QVERIFY(QDir().mkdir(QStringLiteral("gone")));
             QVERIFY(QDir::setCurrent(QStringLiteral("gone")));
             QVERIFY(::rmdir((folder + QStringLiteral("/gone")).toLocal8Bit().constData()) == 0);
@@ -279,8 +279,8 @@ void TstRecording::unwritableFolderIsShownAndRetried()
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/gone")));
         QVERIFY(QDir::setCurrent(folder + QStringLiteral("/gone")));
     } else {
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                          | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
     }
     Devices[3].U = 9;
     WriteRecordRow(3);
