@@ -166,7 +166,9 @@ void TIniFile::store(const TLines &lines) const
     QSaveFile f(m_fileName);
     // A folder we may not create files in, but a file we may write: write it in place.
     f.setDirectWriteFallback(true);
-    if (!f.open(QIODevice::WriteOnly) || f.write(all) != all.size() || !f.commit())
+    // The explicit flush matters: commit() alone does not see a write error of its own
+    // final flush and would put a truncated file in place.
+    if (!f.open(QIODevice::WriteOnly) || f.write(all) != all.size() || !f.flush() || !f.commit())
         throw EIniFileException(
             QStringLiteral("Unable to write to %1").arg(m_fileName).toStdString());
 }
