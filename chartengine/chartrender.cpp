@@ -392,6 +392,12 @@ TLayout Compute(const TChart &chart, const QPaintDevice *device, const QRectF &r
     l.frame = r;
     l.unit = device ? device->logicalDpiY() / 96.0 : 1.0;
     l.font = chart.font();
+    // A font given in pixels is not resized by the device, unlike one in points: on a
+    // printer it would come out a few device dots high and the ticks, spaced by label
+    // size, would crowd in by the hundred. Such a font is taken as screen pixels, like
+    // every other size here, and turned into points so it follows the device.
+    if (l.font.pixelSize() > 0 && l.unit != 1.0)
+        l.font.setPointSizeF(l.font.pixelSize() * 72.0 / 96.0);
     const QFontMetricsF fm(l.font, device);
     l.lineH = fm.height();
     l.pad = 4 * l.unit;

@@ -130,6 +130,8 @@ private slots:
     void printAreaHonoursMargins();
     void printsIntoPdf();
     void previewDrawsThroughRender();
+    void pixelFontPrintsAtItsScreenSize_data();
+    void pixelFontPrintsAtItsScreenSize();
 
 private:
     QTemporaryDir m_dir;
@@ -716,6 +718,82 @@ void TstTChart::previewDrawsThroughRender()
     // Drawn at the printer's resolution, far larger than the widget.
     QVERIFY(lastRect.width() > 3 * c.width());
     QVERIFY(lastRect.left() > 0);
+}
+
+void TstTChart::pixelFontPrintsAtItsScreenSize_data()
+{
+    QTest::addColumn<bool>("pdf");
+    QTest::addColumn<bool>("in3D");
+    for (bool pdf : {true, false})
+        for (bool in3D : {false, true})
+            QTest::addRow("%s %s", pdf ? "pdf printer" : "600 dpi image", in3D ? "3D" : "2D")
+                << pdf << in3D;
+}
+
+// The window font may be set in pixels; printed, it must keep the size it has on the
+// screen, with as many ticks as there, not turn into specks among hundreds of grid lines.
+void TstTChart::pixelFontPrintsAtItsScreenSize()
+{
+    QFETCH(bool, pdf);
+    QFETCH(bool, in3D);
+    QFont points = QApplication::font();
+    points.setPointSizeF(9);
+    QFont pixels = points;
+    pixels.setPixelSize(12); // 9 pt on a 96 dpi screen
+
+    TChart c;
+    c.resize(800, 400);
+    c.SetView3D(in3D);
+    c.SetLeftAxisTitle(QStringLiteral("U [V]"));
+    c.Series(0)->SetActive(true);
+    for (int i = 0; i <= 360; ++i)
+        c.Series(0)->AddXY(T0 + 10 * i * Second, 100 + i % 50, QString(), Blue);
+    c.SetPrintProportional(true);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_dir.filePath(QStringLiteral("font.pdf")));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+    image.setDotsPerMeterX(int(std::lround(600 / 0.0254)));
+    image.setDotsPerMeterY(int(std::lround(600 / 0.0254)));
+    QPaintDevice *device = pdf ? static_cast<QPaintDevice *>(&printer) : &image;
+    const double k = device->logicalDpiY() / 96.0;
+    QVERIFY(k > 5);
+
+    QImage screen(c.size(), QImage::Format_ARGB32_Premultiplied);
+    const QRectF screenRect(screen.rect());
+    const QRectF page(screenRect.topLeft() * k, screenRect.size() * k);
+    struct Seen
+    {
+        ChartRender::TLayout onScreen, onPage;
+    };
+    auto layouts = [&](const QFont &f) {
+        c.setFont(f);
+        if (pdf)
+            c.Print(printer); // the drawing itself must go through at this resolution
+        return Seen{ChartRender::Compute(c, &screen, screenRect),
+                    ChartRender::Compute(c, device, page)};
+    };
+    const Seen pt = layouts(points), px = layouts(pixels);
+
+    // On the screen both fonts are the same size.
+    QCOMPARE(px.onScreen.lineH, pt.onScreen.lineH);
+    QCOMPARE(px.onScreen.xTicks.size(), pt.onScreen.xTicks.size());
+    // On the page the pixel font grows with the resolution exactly like the point font...
+    QVERIFY2(std::fabs(px.onPage.lineH - pt.onPage.lineH) < 0.02 * pt.onPage.lineH,
+             qPrintable(QStringLiteral("%1 / %2").arg(px.onPage.lineH).arg(pt.onPage.lineH)));
+    QCOMPARE(px.onPage.xTicks.size(), pt.onPage.xTicks.size());
+    QCOMPARE(px.onPage.yTicks.size(), pt.onPage.yTicks.size());
+    // ...and keeps its share of the page it had of the window, with about as many ticks.
+    const double share = px.onPage.lineH / page.height() / (px.onScreen.lineH / screenRect.height());
+    QVERIFY2(share > 0.8 && share < 1.25, qPrintable(QString::number(share)));
+    QVERIFY2(std::abs(px.onPage.xTicks.size() - px.onScreen.xTicks.size()) <=
+                 px.onScreen.xTicks.size() / 2 + 1,
+             qPrintable(QStringLiteral("%1 ticks printed, %2 on screen")
+                            .arg(px.onPage.xTicks.size())
+                            .arg(px.onScreen.xTicks.size())));
+    QVERIFY(px.onScreen.xTicks.size() >= 3);
 }
 
 QTEST_MAIN(TstTChart)
