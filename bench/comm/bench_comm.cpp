@@ -5,22 +5,13 @@
 //   2. the time from a voltage SET to its frame on the wire.
 // Usage: bench_comm [seconds for part 1, default 10] [SET trials, default 40]
 
-#include "afcomport.h"
-#include "forms.h"
-#include "global.h"
-#include "panels.h"
-#include "protocol.h"
+#include "liverig.h"
 #include "scheduler.h"
-#include "simprocess.h"
 #include "strtable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QTextBlock>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -105,25 +96,11 @@ int main(int argc, char **argv)
     // Part 0: the program's own work per request and reply (tick pass with the request,
     // reply assembly, parsing, panel and log), on a port without a device.
     {
-        InitTables();
+        MainRig rig;
         TextDevNo = LoadStr(sDevNo, lsEnglish);
-        TFormMainBase form;
-        form.Page1 = new QWidget(&form);
-        for (int i = 1; i <= 8; ++i)
-            form.Memo[i] = new QPlainTextEdit(&form);
-        FormMain = &form;
-        form.PanDev = BuildTemplatePanel(form.Page1);
-        TDMBase dm;
-        dm.TSystem = new QTimer(&dm);
-        dm.TSystem->setInterval(25);
-        auto *port = new MemPort(&dm);
-        dm.PortA = port;
-        DM = &dm;
-        CreateDevicePanel(1);
-        Devices[1].Line = 1;
-        Lines[1].Cur = 1;
-        Devices[1].Used = true;
-        Devices[1].Address = 5;
+        auto *port = new MemPort(&rig.dm);
+        rig.dm.PortA = port;
+        rig.Connect(1, 5);
         const QByteArray replies[5] = {"#05OUT1\r", "#05STA0\r", "#05NAP012\r",
                                        "#05TYPZDR300-SVC1005\r", "#05TOL3\r"};
         const int pairs = 20000;
@@ -140,27 +117,11 @@ int main(int argc, char **argv)
         const double us = double(t.nsecsElapsed()) / 1e3 / pairs;
         std::printf("program's own work per request and reply: %.1f us (%d pairs)\n", us,
                     pairs);
-        RemoveDevice(1);
-        DM = nullptr;
-        FormMain = nullptr;
     }
 
-    QTemporaryDir dir;
-    const QString lineA = dir.filePath(QStringLiteral("lineA"));
-    const QString lineB = dir.filePath(QStringLiteral("lineB"));
-    const QString ini = dir.filePath(QStringLiteral("ardemo.INI"));
-    {
-        QFile f(ini);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        f.write(QStringLiteral("[Ports]\r\nCOM1=%1\r\nCOM2=%2\r\n").arg(lineA, lineB).toUtf8());
-    }
-    AfSetPortMapFile(ini);
-    SimProcess sim;
-    const QString err = sim.Start(dir.filePath(QStringLiteral("frames.log")),
-                                  {"--pace", "--line", lineA, "--source",
-                                   "addr=5,u=12,out=1,slew=0", "--line", lineB, "--source",
-                                   "addr=6,u=30,out=1,slew=0"});
+    LiveRig rig;
+    const QString err = rig.Start({{"addr=5,u=12,out=1,slew=0"}, {"addr=6,u=30,out=1,slew=0"}},
+                                  {"--pace"});
     if (!err.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(err));
         return 1;
@@ -168,21 +129,10 @@ int main(int argc, char **argv)
     Clock.start();
     const double simStart = NowMs(); // the simulator's clock began a little before this
 
-    InitTables();
     TextDevNo = LoadStr(sDevNo, lsEnglish);
     TextNoAnswer = LoadStr(sNoAnswer, lsEnglish);
-    TFormMainBase form;
-    form.Page1 = new QWidget(&form);
-    for (int i = 1; i <= 8; ++i)
-        form.Memo[i] = new QPlainTextEdit(&form);
-    FormMain = &form;
-    form.PanDev = BuildTemplatePanel(form.Page1);
-    TDMBase dm;
-    dm.TSystem = new QTimer(&dm);
-    dm.TSystem->setInterval(25);
+    TDMBase &dm = rig.main.dm;
     dm.TSystem->setTimerType(Qt::PreciseTimer);
-    dm.PortA = new TAfComPort(&dm);
-    dm.PortA->setObjectName(QStringLiteral("PortA"));
     // Each reply's completion on our side, to part the wire from the program.
     QList<double> done[3];
     dm.PortA->OnDataRecived = [&done](QObject *sender, int32_t count) {
@@ -191,27 +141,14 @@ int main(int argc, char **argv)
         if (waiting && !Lines[1].Waiting)
             done[1] << NowMs();
     };
-    dm.PortB = new TAfComPort(&dm);
-    dm.PortB->setObjectName(QStringLiteral("PortB"));
     dm.PortB->OnDataRecived = [&done](QObject *sender, int32_t count) {
         const bool waiting = Lines[2].Waiting;
         PortBDataRecived(sender, count);
         if (waiting && !Lines[2].Waiting)
             done[2] << NowMs();
     };
-    DM = &dm;
-    const int addr[3] = {0, 5, 6};
-    for (int line = 1; line <= 2; ++line) {
-        TAfComPort *port = dm.Port(line);
-        port->SetComNumber(uint16_t(line));
-        port->Open();
-        const int slot = LowestFreeSlot();
-        CreateDevicePanel(slot);
-        Devices[slot].Line = line;
-        Lines[line].Cur = slot;
-        Devices[slot].Used = true;
-        Devices[slot].Address = addr[line];
-    }
+    for (int line = 1; line <= 2; ++line)
+        rig.main.Connect(line, line == 1 ? 5 : 6);
 
     // The tick, as the application runs it.
     QList<Sent> sent;
@@ -236,7 +173,7 @@ int main(int argc, char **argv)
     Wait(runSeconds * 1000);
     const long ticks1 = ticks;
     const double tickPeriod = (lastTick - firstTick) / double(ticks1 - 1);
-    const QList<SimFrame> frames1 = sim.Frames();
+    const QList<SimFrame> frames1 = rig.sim.Frames();
 
     // Part 2: SET at random moments on line A; each value once, so its frame is known.
     std::map<int, double> setAt; // value -> our time of the SET
@@ -249,7 +186,7 @@ int main(int argc, char **argv)
         Wait(3000, [v] { return Devices[1].U == v; });
     }
     dm.TSystem->stop();
-    const QList<SimFrame> frames = sim.Frames();
+    const QList<SimFrame> frames = rig.sim.Frames();
 
     // The simulator's clock against ours: no frame reaches it before we wrote it.
     double offset = 1e18;
@@ -356,10 +293,5 @@ int main(int argc, char **argv)
     std::printf("clock offset simulator - bench: %.1f ms (start seen %.1f ms after launch)\n",
                 offset, simStart);
 
-    RemoveDevice(1);
-    RemoveDevice(2);
-    DM = nullptr;
-    FormMain = nullptr;
-    sim.Stop();
     return 0;
 }

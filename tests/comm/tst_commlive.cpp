@@ -4,37 +4,14 @@
 // address 9); line B one source (slot 3, address 31) whose replies come in pieces behind
 // junk bytes.
 
-#include "afcomport.h"
 #include "commlog.h"
-#include "controls.h"
-#include "forms.h"
-#include "global.h"
-#include "panels.h"
-#include "protocol.h"
+#include "liverig.h"
 #include "scheduler.h"
-#include "simprocess.h"
 #include "strtable.h"
-#include "sysutils.h"
 
-#include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTimer>
 
 #include <memory>
-
-namespace {
-
-QStringList Lines0f(QPlainTextEdit *m)
-{
-    QStringList r;
-    for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
-        r << b.text();
-    return r;
-}
-
-} // namespace
 
 class TstCommLive : public QObject
 {
@@ -50,12 +27,7 @@ private slots:
     void memosMatchTheWire();
 
 private:
-    int Connect(int line, int address);
-
-    QTemporaryDir m_dir;
-    SimProcess m_sim;
-    std::unique_ptr<TFormMainBase> m_form;
-    std::unique_ptr<TDMBase> m_dm;
+    std::unique_ptr<LiveRig> m_rig;
     QTimer m_pump;
     int m_ticks = 0;
     // Tick numbers at which slot 2 was asked and was shown as not answering.
@@ -64,51 +36,17 @@ private:
 
 void TstCommLive::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir::setCurrent(m_dir.path()));
-    QLocale::setDefault(QLocale::c());
-
-    const QString lineA = m_dir.filePath(QStringLiteral("lineA"));
-    const QString lineB = m_dir.filePath(QStringLiteral("lineB"));
-    const QString ini = m_dir.filePath(QStringLiteral("ardemo.INI"));
-    {
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[Ports]\r\nCOM1=%1\r\nCOM2=%2\r\n").arg(lineA, lineB).toUtf8());
-    }
-    AfSetPortMapFile(ini);
-    const QString err = m_sim.Start(
-        m_dir.filePath(QStringLiteral("frames.log")),
-        {"--line", lineA, "--source", "addr=5,u=12,tol=3,out=1,slew=0", "--source",
-         "addr=9,u=4,drop=2,slew=0", "--line", lineB, "--source",
-         "addr=31,type=ZDR150,u=7,out=1,slew=0,split=3,garbage"});
+    m_rig = std::make_unique<LiveRig>();
+    const QString err = m_rig->Start(
+        {{"addr=5,u=12,tol=3,out=1,slew=0", "addr=9,u=4,drop=2,slew=0"},
+         {"addr=31,type=ZDR150,u=7,out=1,slew=0,split=3,garbage"}});
     QVERIFY2(err.isEmpty(), qPrintable(err));
-
-    InitTables();
     TextDevNo = LoadStr(sDevNo, lsCzech);
     TextNoAnswer = LoadStr(sNoAnswer, lsCzech);
-    m_form = std::make_unique<TFormMainBase>();
-    m_form->Page1 = new QWidget(m_form.get());
-    for (int i = 1; i <= 8; ++i)
-        m_form->Memo[i] = new QPlainTextEdit(m_form.get());
-    FormMain = m_form.get();
-    m_form->PanDev = BuildTemplatePanel(m_form->Page1);
-    m_dm = std::make_unique<TDMBase>();
-    m_dm->TSystem = new QTimer(m_dm.get());
-    m_dm->TSystem->setInterval(25);
-    const TAfCPTDataReceivedEvent handlers[4] = {PortADataRecived, PortBDataRecived,
-                                                 PortCDataRecived, PortDDataRecived};
-    TAfComPort **ports[4] = {&m_dm->PortA, &m_dm->PortB, &m_dm->PortC, &m_dm->PortD};
-    for (int i = 0; i < 4; ++i) {
-        *ports[i] = new TAfComPort(m_dm.get());
-        (*ports[i])->setObjectName(QStringLiteral("Port") + QChar('A' + i));
-        (*ports[i])->OnDataRecived = handlers[i];
-    }
-    DM = m_dm.get();
 
-    QCOMPARE(Connect(1, 5), 1);
-    QCOMPARE(Connect(1, 9), 2);
-    QCOMPARE(Connect(2, 31), 3);
+    QCOMPARE(m_rig->main.Connect(1, 5), 1);
+    QCOMPARE(m_rig->main.Connect(1, 9), 2);
+    QCOMPARE(m_rig->main.Connect(2, 31), 3);
 
     // The tick as the application runs it, watching slot 2 on the way.
     m_pump.setTimerType(Qt::PreciseTimer);
@@ -130,32 +68,7 @@ void TstCommLive::initTestCase()
 void TstCommLive::cleanupTestCase()
 {
     m_pump.stop();
-    for (int s = 1; s <= 3; ++s)
-        if (Devices[s].Used)
-            RemoveDevice(s);
-    DM = nullptr;
-    m_dm.reset();
-    FormMain = nullptr;
-    m_form.reset();
-    m_sim.Stop();
-}
-
-// As the connection dialog does it: the port of the line opens with its first source.
-int TstCommLive::Connect(int line, int address)
-{
-    const int slot = LowestFreeSlot();
-    TAfComPort *port = DM->Port(line);
-    if (!port->Active()) {
-        port->SetComNumber(uint16_t(line));
-        port->Open();
-    }
-    CreateDevicePanel(slot);
-    TDevice &d = Devices[slot];
-    d.Line = line;
-    Lines[line].Cur = slot;
-    d.Used = true;
-    d.Address = address;
-    return slot;
+    m_rig.reset();
 }
 
 void TstCommLive::panelsFillFromReplies()
@@ -182,8 +95,8 @@ void TstCommLive::panelsFillFromReplies()
 void TstCommLive::requestsInTurnWithTimeouts()
 {
     // Thirteen requests on line A take two time-outs: a few seconds.
-    QTRY_VERIFY_WITH_TIMEOUT(m_sim.Received(1).size() >= 13, 10000);
-    const QList<QByteArray> a = m_sim.Received(1);
+    QTRY_VERIFY_WITH_TIMEOUT(m_rig->sim.Received(1).size() >= 13, 10000);
+    const QList<QByteArray> a = m_rig->sim.Received(1);
     const QList<QByteArray> expected = {
         "@09NAP???05\r", "@09ID?35\r",                                           // 2nd dropped
         "@05NAP???01\r", "@05ID?31\r",  "@05TOL?93\r",                           // first turn
@@ -193,12 +106,12 @@ void TstCommLive::requestsInTurnWithTimeouts()
     };
     QCOMPARE(a.mid(0, expected.size()), expected);
     // Line B went its own way meanwhile, turn after turn.
-    const QList<QByteArray> b = m_sim.Received(2);
+    const QList<QByteArray> b = m_rig->sim.Received(2);
     QVERIFY(b.size() >= 8);
     QCOMPARE(b.mid(0, 8), QList<QByteArray>({"@1FNAP???13\r", "@1FID?43\r", "@1FTOL?A5\r",
                                              "@1FOUT?AE\r", "@1FSTA?9E\r", "@1FNAP???13\r",
                                              "@1FID?43\r", "@1FTOL?A5\r"}));
-    for (const SimFrame &f : m_sim.Frames())
+    for (const SimFrame &f : m_rig->sim.Frames())
         QVERIFY2(f.kind != "BAD", f.text.constData());
 }
 
@@ -216,7 +129,7 @@ void TstCommLive::silentSourceShownAndRecovers()
     QVERIFY(Devices[2].ButtSetU->isEnabled());
     // The other source of the line never looked silent.
     QVERIFY(Devices[1].PanNekom->isHidden());
-    QVERIFY(Lines0f(FormMain->RecvMemo(1)).contains(QStringLiteral("Zař.č.2: Neodpovídá")));
+    QVERIFY(MemoText(FormMain->RecvMemo(1)).contains(QStringLiteral("Zař.č.2: Neodpovídá")));
 }
 
 void TstCommLive::setReachesTheWire()
@@ -226,7 +139,7 @@ void TstCommLive::setReachesTheWire()
     d.Edit1->setText(QStringLiteral("20"));
     d.ButtSetU->OnClick(d.ButtSetU);
     QTRY_COMPARE_WITH_TIMEOUT(d.Disp1->text(), QStringLiteral("U = 020 V"), 8000);
-    const QList<QByteArray> a = m_sim.Received(1);
+    const QList<QByteArray> a = m_rig->sim.Received(1);
     const qsizetype at = a.indexOf("@05NAP020D6\r");
     QVERIFY(at >= 0);
     QCOMPARE(a.count("@05NAP020D6\r"), 1);
@@ -234,7 +147,7 @@ void TstCommLive::setReachesTheWire()
     QVERIFY(at + 1 < a.size());
     QCOMPARE(a[at + 1], QByteArray("@05NAP???01\r"));
     bool acked = false;
-    for (const SimFrame &f : m_sim.Frames())
+    for (const SimFrame &f : m_rig->sim.Frames())
         if (f.line == 1 && f.kind == "TX" && f.text == "#05OK\r")
             acked = true;
     QVERIFY(acked);
@@ -242,8 +155,8 @@ void TstCommLive::setReachesTheWire()
 
 void TstCommLive::memosMatchTheWire()
 {
-    const QStringList sent = Lines0f(FormMain->SentMemo(1));
-    const QStringList recv = Lines0f(FormMain->RecvMemo(1));
+    const QStringList sent = MemoText(FormMain->SentMemo(1));
+    const QStringList recv = MemoText(FormMain->RecvMemo(1));
     QCOMPARE(sent.size(), recv.size());
     QVERIFY(sent.size() <= LogDepth);
     const qsizetype k = sent.indexOf(QStringLiteral("Zař.č.1, Stav30: @05NAP020D6↵"));
@@ -251,7 +164,7 @@ void TstCommLive::memosMatchTheWire()
     QCOMPARE(recv[k], QStringLiteral("Zař.č.1, Stav30: #05OK↵"));
     QCOMPARE(recv[k - 1], QStringLiteral("Zař.č.1, Stav31: #05NAP020↵"));
     // Line B's junk before each reply is dropped; the entries begin at the "#".
-    const QStringList recvB = Lines0f(FormMain->RecvMemo(2));
+    const QStringList recvB = MemoText(FormMain->RecvMemo(2));
     QVERIFY(recvB.size() > 5);
     for (const QString &r : recvB.mid(1))
         QVERIFY2(r.startsWith(QStringLiteral("Zař.č.3, Stav")) && r.contains(QStringLiteral(": #1F")),

@@ -3,24 +3,14 @@
 // carries a source that answers (slot 1, address 5); line B one that never answers
 // (slot 2, address 9).
 
-#include "afcomport.h"
 #include "controls.h"
-#include "forms.h"
-#include "global.h"
-#include "panels.h"
-#include "protocol.h"
+#include "liverig.h"
 #include "run.h"
 #include "scheduler.h"
-#include "simprocess.h"
 #include "strtable.h"
-#include "sysutils.h"
 
-#include <QLocale>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 
 class TstProgramLive : public QObject
@@ -33,64 +23,27 @@ private slots:
     void silentSourceStopsTheRun();
 
 private:
-    int Connect(int line, int address);
-
-    QTemporaryDir m_dir;
-    SimProcess m_sim;
-    std::unique_ptr<TFormMainBase> m_form;
-    std::unique_ptr<TDMBase> m_dm;
+    std::unique_ptr<LiveRig> m_rig;
     QTimer m_pump;
     QList<double> m_reported; // the voltages slot 1 reported, each change once
 };
 
 void TstProgramLive::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir::setCurrent(m_dir.path()));
-    QLocale::setDefault(QLocale::c());
-
-    const QString lineA = m_dir.filePath(QStringLiteral("lineA"));
-    const QString lineB = m_dir.filePath(QStringLiteral("lineB"));
-    const QString ini = m_dir.filePath(QStringLiteral("ardemo.INI"));
-    {
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[Ports]\r\nCOM1=%1\r\nCOM2=%2\r\n").arg(lineA, lineB).toUtf8());
-    }
-    AfSetPortMapFile(ini);
-    const QString err = m_sim.Start(m_dir.filePath(QStringLiteral("frames.log")),
-                                    {"--line", lineA, "--source", "addr=5,u=0,out=1,slew=0",
-                                     "--line", lineB, "--source", "addr=9,silent"});
+    m_rig = std::make_unique<LiveRig>();
+    const QString err = m_rig->Start({{"addr=5,u=0,out=1,slew=0"}, {"addr=9,silent"}});
     QVERIFY2(err.isEmpty(), qPrintable(err));
-
-    InitTables();
     TextStepIs = LoadStr(sStepIs, lsEnglish);
     TextTimeIs = LoadStr(sTimeIs, lsEnglish);
     TextVoltageIs = LoadStr(sVoltageIs, lsEnglish);
-    m_form = std::make_unique<TFormMainBase>();
-    m_form->Page1 = new QWidget(m_form.get());
-    for (int i = 1; i <= 8; ++i)
-        m_form->Memo[i] = new QPlainTextEdit(m_form.get());
-    FormMain = m_form.get();
-    m_form->PanDev = BuildTemplatePanel(m_form->Page1);
     // The handlers of this unit on the template, as the main window wires them.
-    m_form->PanDev->findChild<TSpeedButton *>(QStringLiteral("ButtSt"))->OnClick = ButtStClick;
-    m_form->PanDev->findChild<TSpeedButton *>(QStringLiteral("ButtEn"))->OnClick = ButtEnClick;
-    m_form->PanDev->findChild<TLabel *>(QStringLiteral("LabKrok"))->OnClick = LabKrokClick;
-    m_dm = std::make_unique<TDMBase>();
-    m_dm->TSystem = new QTimer(m_dm.get());
-    m_dm->TSystem->setInterval(25);
-    const TAfCPTDataReceivedEvent handlers[2] = {PortADataRecived, PortBDataRecived};
-    TAfComPort **ports[2] = {&m_dm->PortA, &m_dm->PortB};
-    for (int i = 0; i < 2; ++i) {
-        *ports[i] = new TAfComPort(m_dm.get());
-        (*ports[i])->setObjectName(QStringLiteral("Port") + QChar('A' + i));
-        (*ports[i])->OnDataRecived = handlers[i];
-    }
-    DM = m_dm.get();
+    TPanel *tmpl = m_rig->main.form.PanDev;
+    tmpl->findChild<TSpeedButton *>(QStringLiteral("ButtSt"))->OnClick = ButtStClick;
+    tmpl->findChild<TSpeedButton *>(QStringLiteral("ButtEn"))->OnClick = ButtEnClick;
+    tmpl->findChild<TLabel *>(QStringLiteral("LabKrok"))->OnClick = LabKrokClick;
 
-    QCOMPARE(Connect(1, 5), 1);
-    QCOMPARE(Connect(2, 9), 2);
+    QCOMPARE(m_rig->main.Connect(1, 5), 1);
+    QCOMPARE(m_rig->main.Connect(2, 9), 2);
 
     // The tick's share of programs and lines, in the application's order.
     m_pump.setTimerType(Qt::PreciseTimer);
@@ -109,32 +62,7 @@ void TstProgramLive::initTestCase()
 void TstProgramLive::cleanupTestCase()
 {
     m_pump.stop();
-    for (int s = 1; s <= 2; ++s)
-        if (Devices[s].Used)
-            RemoveDevice(s);
-    DM = nullptr;
-    m_dm.reset();
-    FormMain = nullptr;
-    m_form.reset();
-    m_sim.Stop();
-}
-
-// As the connection dialog does it: the port of the line opens with its first source.
-int TstProgramLive::Connect(int line, int address)
-{
-    const int slot = LowestFreeSlot();
-    TAfComPort *port = DM->Port(line);
-    if (!port->Active()) {
-        port->SetComNumber(uint16_t(line));
-        port->Open();
-    }
-    CreateDevicePanel(slot);
-    TDevice &d = Devices[slot];
-    d.Line = line;
-    Lines[line].Cur = slot;
-    d.Used = true;
-    d.Address = address;
-    return slot;
+    m_rig.reset();
 }
 
 void TstProgramLive::threeStepsReachTheSource()
@@ -166,7 +94,7 @@ void TstProgramLive::threeStepsReachTheSource()
     // On the wire: one set-voltage command per step change, in order.
     QList<QByteArray> sets;
     static const QRegularExpression set(QStringLiteral("^@05NAP(\\d{3})"));
-    for (const QByteArray &f : m_sim.Received(1)) {
+    for (const QByteArray &f : m_rig->sim.Received(1)) {
         const auto m = set.match(QString::fromLatin1(f));
         if (m.hasMatch())
             sets << m.captured(1).toLatin1();
