@@ -1,8 +1,12 @@
 #pragma once
 
 // Shared pieces of the serial tests: a pseudo-terminal pair standing in for a serial line,
-// a settings file naming the ports, and an application that catches what a handler throws
-// (as the program's default error handler does).
+// a settings file naming the ports, a wait that keeps the interface thread busy, and the
+// application that catches what a handler throws (as the program's default error handler
+// does).
+
+#include "catchingapp.h"
+#include "testfiles.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -13,12 +17,14 @@
 #include <QStringList>
 #include <QTest>
 
-#include <exception>
+#include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 class PtyPair
@@ -85,13 +91,10 @@ private:
 // the program's own settings file, with a CP1250 text in another section).
 inline bool WritePortMap(const QString &path, const std::map<int, QByteArray> &ports)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
     QByteArray text = "[Setup]\r\nLang=cz\r\nPath=/home/\xE8\x9Atina\r\n\r\n[Ports]\r\n";
     for (const auto &[number, device] : ports)
         text += "COM" + QByteArray::number(number) + "=" + device + "\r\n";
-    return f.write(text) == text.size();
+    return WriteFile(path, text);
 }
 
 inline int OpenFdCount()
@@ -99,32 +102,14 @@ inline int OpenFdCount()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot).size());
 }
 
-class CatchingApp : public QCoreApplication
+// Waits without serving the interface thread's events, as a busy interface thread would.
+inline bool WaitBlocked(const std::function<bool()> &condition, int timeoutMs = 3000)
 {
-public:
-    using QCoreApplication::QCoreApplication;
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        try {
-            return QCoreApplication::notify(receiver, event);
-        } catch (const std::exception &e) {
-            Errors << QString::fromStdString(e.what());
-            return true;
-        }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    QStringList Errors;
-};
-
-inline CatchingApp *App()
-{
-    return static_cast<CatchingApp *>(QCoreApplication::instance());
+    return true;
 }
-
-#define SERIAL_TEST_MAIN(TestClass)                                                           \
-    int main(int argc, char **argv)                                                           \
-    {                                                                                         \
-        CatchingApp app(argc, argv);                                                          \
-        QLocale::setDefault(QLocale::c());                                                    \
-        TestClass tc;                                                                         \
-        return QTest::qExec(&tc, argc, argv);                                                 \
-    }

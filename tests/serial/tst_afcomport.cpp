@@ -23,18 +23,6 @@ template <class E, class F> QString ErrorOf(F f)
     return QStringLiteral("<no error>");
 }
 
-// Waits without serving the interface thread's events, as a busy interface thread would.
-bool WaitBlocked(const std::function<bool()> &condition, int timeoutMs = 3000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 QByteArray Pattern(int n, int offset = 0)
 {
     QByteArray b(n, '\0');
@@ -73,6 +61,22 @@ struct Reader
     }
 };
 
+// Line A on a pseudo-terminal: the far end, the program's port mapped to it, and a reader
+// of what the port announces when one is asked for.
+struct LineA
+{
+    LineA(const QString &ini, bool withReader)
+        : mapped(pty.Valid() && WritePortMap(ini, {{1, pty.SlavePath()}}))
+    {
+        if (withReader)
+            reader.Attach(*port);
+    }
+    PtyPair pty;
+    bool mapped;
+    Reader reader;
+    std::unique_ptr<TAfComPort> port = ProgramPort(1);
+};
+
 enum Setup { Nothing, HeldByLock, HeldByOtherPort, NoOutBuffer, NoInBuffer, FourDataBits };
 
 } // namespace
@@ -97,7 +101,7 @@ private slots:
         QDir::setCurrent(m_dir->path());
         m_ini = m_dir->filePath(QStringLiteral("ardemo.INI"));
         AfSetPortMapFile(m_ini);
-        App()->Errors.clear();
+        CaughtErrors.clear();
     }
     void cleanup()
     {
@@ -107,12 +111,9 @@ private slots:
 
     void openCloseCycles()
     {
-        PtyPair pty;
-        QVERIFY(pty.Valid());
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         int opened = 0, closed = 0;
         port->OnPortOpen = [&](QObject *) { ++opened; };
         port->OnPortClose = [&](QObject *) { ++closed; };
@@ -265,9 +266,9 @@ private slots:
 
     void outputRingExactFillAndRefusal()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
 
         QCOMPARE(ErrorOf<EAfComPortError>([&] { port->WriteString(Pattern(2049)); }),
@@ -283,9 +284,9 @@ private slots:
 
     void writingNothingAndWritingClosed()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->WriteString(QByteArray()); // closed, but nothing to send: no error
         QCOMPARE(ErrorOf<EAfComPortError>([&] { port->WriteString("x"); }),
                  QStringLiteral("Write data error [requested: 1, free: 0] - PortA "));
@@ -299,9 +300,9 @@ private slots:
 
     void textAcrossTheRingEndGoesOutInTwoWrites()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         const QByteArray first = Pattern(2000, 2);
         port->WriteString(first);
@@ -317,9 +318,9 @@ private slots:
 
     void outBufFreeAfterSending()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         int free = 0;
         port->OnOutBufFree = [&](QObject *) { ++free; };
         port->Open();
@@ -329,11 +330,9 @@ private slots:
 
     void receivedBytesReachTheInterfaceThread()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         QVERIFY(pty.Write("#01U12\r"));
         QTRY_COMPARE(reader.Got, QByteArray("#01U12\r"));
@@ -343,16 +342,14 @@ private slots:
         QVERIFY(pty.Write(burst));
         QTRY_COMPARE(reader.Got, burst);
         QVERIFY(reader.AllOnInterfaceThread);
-        QVERIFY(App()->Errors.isEmpty());
+        QVERIFY(CaughtErrors.isEmpty());
     }
 
     void countZeroIsHarmless()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         QVERIFY(pty.Write("abc"));
         // The event is on its way; meanwhile the bytes are read by someone else.
@@ -363,14 +360,14 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(reader.Counts, QList<int>{0});
         QCOMPARE(reader.Got, QByteArray());
-        QVERIFY(App()->Errors.isEmpty());
+        QVERIFY(CaughtErrors.isEmpty());
     }
 
     void readingWhatIsNotThere()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         const QString error = QStringLiteral("Read data error - PortA ");
         QCOMPARE(ErrorOf<EAfComPortError>([&] { port->ReadChar(); }), error); // closed
         port->Open();
@@ -387,9 +384,9 @@ private slots:
 
     void handlerErrorsGoToTheApplication()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         QByteArray got;
         port->OnDataRecived = [&](QObject *, int32_t count) {
             for (int i = 0; i <= count; ++i) // one too many
@@ -397,11 +394,10 @@ private slots:
         };
         port->Open();
         QVERIFY(pty.Write("ab"));
-        QTRY_COMPARE(App()->Errors, QStringList{QStringLiteral("Read data error - PortA ")});
+        QTRY_COMPARE(CaughtErrors, QStringList{QStringLiteral("Read data error - PortA ")});
         QCOMPARE(got, QByteArray("ab"));
 
         // The port goes on working.
-        Reader reader;
         reader.Attach(*port);
         QVERIFY(pty.Write("cd"));
         QTRY_COMPARE(reader.Got, QByteArray("cd"));
@@ -410,12 +406,10 @@ private slots:
     // Bytes the handler leaves unread are counted again by the 200 ms poll only.
     void unreadBytesAreNotSpunOn()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         reader.ReadThem = false;
-        reader.Attach(*port);
         port->Open();
         QVERIFY(pty.Write("12345"));
         QTRY_VERIFY(!reader.Counts.isEmpty());
@@ -436,11 +430,9 @@ private slots:
 
     void closingWhileAnEventIsHandedOver()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         QVERIFY(pty.Write("x"));
         QVERIFY(WaitBlocked([] { return AfSafeSync::WaitingHandOvers() == 1; }));
@@ -459,11 +451,9 @@ private slots:
 
     void busyInterfaceThreadLosesNothing()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         const auto before = AfSafeSync::HandOverCounts();
         QVERIFY(pty.Write("abc"));
@@ -471,16 +461,14 @@ private slots:
         QVERIFY(pty.Write("def"));
         QVERIFY(AfSafeSync::HandOverCounts().TimedOut > before.TimedOut);
         QTRY_COMPARE(reader.Got, QByteArray("abcdef"));
-        QVERIFY(App()->Errors.isEmpty());
+        QVERIFY(CaughtErrors.isEmpty());
     }
 
     void deviceVanishesWhileOpen()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         QVERIFY(pty.Write("hi"));
         QTRY_COMPARE(reader.Got, QByteArray("hi"));
@@ -504,18 +492,16 @@ private slots:
                  QStringLiteral("Read data error - PortA "));
         port->Close();
         QVERIFY(!port->Active());
-        QVERIFY(App()->Errors.isEmpty());
+        QVERIFY(CaughtErrors.isEmpty());
     }
 
     void writeFailsOnAVanishedDevice()
     {
         // The loss seen by the write thread first, with input left unread.
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
-        Reader reader;
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         reader.ReadThem = false;
-        reader.Attach(*port);
         port->Open();
         QVERIFY(pty.Write("unread"));
         QTRY_VERIFY(!reader.Counts.isEmpty());
@@ -529,12 +515,10 @@ private slots:
 
     void destroyedWhileOpen()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
         const int usedSlots = AfSafeSync::UsedSlots();
-        auto port = ProgramPort(1);
-        Reader reader;
-        reader.Attach(*port);
+        LineA line(m_ini, true);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Open();
         QVERIFY(pty.Write("z"));
         QVERIFY(WaitBlocked([] { return AfSafeSync::WaitingHandOvers() == 1; }));
@@ -546,9 +530,9 @@ private slots:
 
     void autoOpenAfterLoading()
     {
-        PtyPair pty;
-        mapPorts({{1, pty.SlavePath()}});
-        auto port = ProgramPort(1);
+        LineA line(m_ini, false);
+        auto &[pty, mapped, reader, port] = line;
+        QVERIFY(mapped);
         port->Loaded();
         QVERIFY(!port->Active());
         port->SetAutoOpen(true);
@@ -557,5 +541,5 @@ private slots:
     }
 };
 
-SERIAL_TEST_MAIN(TestAfComPort)
+CATCHING_TEST_MAIN(QCoreApplication, TestAfComPort)
 #include "tst_afcomport.moc"

@@ -1,7 +1,7 @@
 #include "afportmap.h"
+#include "testfiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,13 +11,6 @@ class TestAfPortMap : public QObject
 
     QTemporaryDir m_dir;
     QString m_ini;
-
-    void writeIni(const QByteArray &text)
-    {
-        QFile f(m_ini);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(f.write(text), text.size());
-    }
 
 private slots:
     void initTestCase()
@@ -46,25 +39,26 @@ private slots:
         QFETCH(int, number);
         QFETCH(QByteArray, path);
         // CP1250 text elsewhere in the file must not disturb the ASCII keys.
-        writeIni("\xEF\xBB\xBF[Setup]\r\nLang=cz\r\nPath=/home/\x9A\xE8\x9D\r\nCOM5=/dev/x\r\n"
-                 "\r\n[ports]\r\n"
-                 "COM1=/dev/ttyUSB0\r\n"
-                 "  com2 =  /dev/pts/7  \r\n"
-                 "COM3=\r\n"
-                 "COM4=\"/dev/serial/by-id/usb-FTDI x\"\r\n"
-                 "; COM6=/dev/ttyUSB6\r\n"
-                 "COM10=/dev/ttyACM0\r\n"
-                 "[Other]\r\nCOM15=/dev/nothing\r\n");
+        QVERIFY(WriteFile(m_ini, "\xEF\xBB\xBF[Setup]\r\nLang=cz\r\nPath=/home/\x9A\xE8\x9D\r\n"
+                                 "COM5=/dev/x\r\n"
+                                 "\r\n[ports]\r\n"
+                                 "COM1=/dev/ttyUSB0\r\n"
+                                 "  com2 =  /dev/pts/7  \r\n"
+                                 "COM3=\r\n"
+                                 "COM4=\"/dev/serial/by-id/usb-FTDI x\"\r\n"
+                                 "; COM6=/dev/ttyUSB6\r\n"
+                                 "COM10=/dev/ttyACM0\r\n"
+                                 "[Other]\r\nCOM15=/dev/nothing\r\n"));
         AfSetPortMapFile(m_ini);
         QCOMPARE(AfPortDevicePath(number), path);
     }
 
     void readAgainAtEveryOpen()
     {
-        writeIni("[Ports]\nCOM1=/dev/ttyUSB0\n");
+        QVERIFY(WriteFile(m_ini, "[Ports]\nCOM1=/dev/ttyUSB0\n"));
         AfSetPortMapFile(m_ini);
         QCOMPARE(AfPortDevicePath(1), QByteArray("/dev/ttyUSB0"));
-        writeIni("[Ports]\nCOM1=/dev/ttyUSB1\n");
+        QVERIFY(WriteFile(m_ini, "[Ports]\nCOM1=/dev/ttyUSB1\n"));
         QCOMPARE(AfPortDevicePath(1), QByteArray("/dev/ttyUSB1"));
     }
 

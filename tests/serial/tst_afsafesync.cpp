@@ -13,18 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Waits without serving the interface thread's events, as a busy interface thread would.
-bool WaitBlocked(const std::function<bool()> &condition, int timeoutMs = 3000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 struct Recorder
 {
     std::vector<TAfSyncData> Calls;
@@ -191,12 +179,12 @@ private slots:
         const uint32_t id = AfSafeSync::Register(
             [](const TAfSyncData &) { throw std::runtime_error("handler failed"); });
         AfSafeSync::SetEnabled(id, true);
-        App()->Errors.clear();
+        CaughtErrors.clear();
         std::atomic<int> result{-1};
         std::thread port([&] { result = int(AfSafeSync::HandOver(id, TAfSyncData{}, 2000)); });
         QTRY_COMPARE(result.load(), int(TAfHandOverResult::Delivered)); // released all the same
         port.join();
-        QCOMPARE(App()->Errors, QStringList{QStringLiteral("handler failed")});
+        QCOMPARE(CaughtErrors, QStringList{QStringLiteral("handler failed")});
         AfSafeSync::Unregister(id);
     }
 
@@ -232,5 +220,5 @@ private slots:
     }
 };
 
-SERIAL_TEST_MAIN(TestAfSafeSync)
+CATCHING_TEST_MAIN(QCoreApplication, TestAfSafeSync)
 #include "tst_afsafesync.moc"

@@ -292,5 +292,5 @@ private slots:
     }
 };
 
-SERIAL_TEST_MAIN(TestAfSerialSettings)
+CATCHING_TEST_MAIN(QCoreApplication, TestAfSerialSettings)
 #include "tst_afserialsettings.moc"
