@@ -11,6 +11,7 @@
 #include "mainform.h"
 #include "pripoj.h"
 #include "settings.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,11 +33,8 @@ struct TAppFixture
     TFormMain *start(const QByteArray &content = QByteArray())
     {
         QFile::remove(iniFile());
-        if (!content.isNull()) {
-            QFile f(iniFile());
-            if (f.open(QIODevice::WriteOnly))
-                f.write(content);
-        }
+        if (!content.isNull())
+            WriteFile(iniFile(), content);
         SetSettingsFileName(iniFile());
         DM = new TDM;
         auto *form = new TFormMain;
@@ -59,9 +57,5 @@ struct TAppFixture
         SetErrorReporter({});
     }
 
-    QByteArray ini() const
-    {
-        QFile f(iniFile());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray ini() const { return ReadFile(iniFile()); }
 };

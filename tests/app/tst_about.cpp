@@ -18,12 +18,7 @@ class TestAbout : public QObject
     QString m_oldCwd;
     QTemporaryDir m_cwd;
 
-    static void touch(const QString &path)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("%PDF-1.4\n");
-    }
+    static void touch(const QString &path) { QVERIFY(WriteFile(path, "%PDF-1.4\n")); }
 
 private slots:
     void initTestCase()

@@ -1,6 +1,7 @@
 // Decoding the banner picture: good, truncated, damaged and missing files.
 
 #include "banner.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,9 +17,7 @@ class TestBanner : public QObject
     QString write(const QString &name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
+        WriteFile(path, bytes);
         return path;
     }
 

@@ -1,6 +1,7 @@
 // The settings file's reader and writer: lines it does not own survive byte for byte.
 
 #include "inifile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,18 +15,6 @@ class TestIniFile : public QObject
 
     QTemporaryDir m_dir;
     QString m_file;
-
-    void put(const QByteArray &bytes)
-    {
-        QFile f(m_file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    QByteArray get()
-    {
-        QFile f(m_file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
 private slots:
     void init()
@@ -68,13 +57,13 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
-        put(content);
+        QVERIFY(WriteFile(m_file, content));
         QCOMPARE(TIniFile(m_file).ReadString("Setup", "Lang", "def"), expected);
     }
 
     void longValueIsCut()
     {
-        put("[Setup]\nPath=" + QByteArray(3000, 'x') + "\n");
+        QVERIFY(WriteFile(m_file, "[Setup]\nPath=" + QByteArray(3000, 'x') + "\n"));
         QCOMPARE(TIniFile(m_file).ReadString("Setup", "Path", {}).size(), TIniFile::MaxValueLength);
     }
 
@@ -84,7 +73,7 @@ private slots:
         QCOMPARE(ini.ReadInteger("Setup", "MaxY", 300), 300);
         QVERIFY(!ini.ValueExists("Setup", "MaxY"));
         ini.WriteInteger("Setup", "MaxY", 42);
-        QCOMPARE(get(), QByteArray("[Setup]\r\nMaxY=42\r\n"));
+        QCOMPARE(ReadFile(m_file), QByteArray("[Setup]\r\nMaxY=42\r\n"));
     }
 
     void writeKeepsEverythingElse()
@@ -99,12 +88,12 @@ private slots:
                                   "\r\n"
                                   "[Tail]\r\n"
                                   "x=1\r\n";
-        put(before);
+        QVERIFY(WriteFile(m_file, before));
         TIniFile ini(m_file);
         ini.WriteString("Setup", "Lang", "en");   // replaced in place, spelling kept
         ini.WriteString("Setup", "Path", "/tmp"); // added after the section's last key
         ini.WriteString("New", "K", "v");         // new section at the end
-        QCOMPARE(get(), QByteArray("; made by hand\r\n"
+        QCOMPARE(ReadFile(m_file), QByteArray("; made by hand\r\n"
                                    "[Ports]\r\n"
                                    "COM1=/dev/ttyUSB0\r\n"
                                    "\r\n"
@@ -126,11 +115,12 @@ private slots:
         for (int i = 0; i < 256; ++i)
             if (i != '\n' && i != '\r')
                 junk += char(i);
-        put(junk + "\n[Setup]\nMaxX=0x10\n" + junk + "=" + junk + "\n");
+        QVERIFY(WriteFile(m_file, junk + "\n[Setup]\nMaxX=0x10\n" + junk + "=" + junk + "\n"));
         TIniFile ini(m_file);
         QCOMPARE(ini.ReadInteger("Setup", "MaxX", 0), 16);
         ini.WriteInteger("Setup", "MaxX", 17);
-        QCOMPARE(get(), junk + "\r\n[Setup]\r\nMaxX=17\r\n" + junk + "=" + junk + "\r\n");
+        QCOMPARE(ReadFile(m_file),
+                 junk + "\r\n[Setup]\r\nMaxX=17\r\n" + junk + "=" + junk + "\r\n");
     }
 
     void unwritableFileRaisesAndKeepsContent()

@@ -6,6 +6,7 @@
 #include "global.h"
 #include "settings.h"
 #include "tchart.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,18 +21,6 @@ class TestSettings : public QObject
     QTemporaryDir m_dir;
     QString m_file;
     TFormMainBase *m_form = nullptr;
-
-    void put(const QByteArray &bytes)
-    {
-        QFile f(m_file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    QByteArray get()
-    {
-        QFile f(m_file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
@@ -105,8 +94,8 @@ private slots:
 
         SaveSettings();
         QVERIFY(!IniFile);
-        QCOMPARE(get(), QByteArray("[Setup]\r\nLang=cz\r\nPath=") + StringToCp1250(ProgramPath) +
-                            "\r\nMaxX=120\r\nMaxY=300\r\n");
+        QCOMPARE(ReadFile(m_file), QByteArray("[Setup]\r\nLang=cz\r\nPath=") +
+                                       StringToCp1250(ProgramPath) + "\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void roundTrip()
@@ -129,18 +118,19 @@ private slots:
         QCOMPARE(m_form->UpDownX->Position(), 45);
         QCOMPARE(m_form->UpDownY->Position(), 75);
         QCOMPARE(m_form->Graf->LeftAxisMax(), 75.0);
-        QVERIFY(get().contains("Path=/data/programy/zkou\x9Aka.prg\r\n")); // š in CP1250
+        // The path in CP1250 (š is 0x9A).
+        QVERIFY(ReadFile(m_file).contains("Path=/data/programy/zkou\x9Aka.prg\r\n"));
     }
 
     void unknownSectionsAndKeysKept()
     {
         const QByteArray head = "; Ardemo\r\n[Ports]\r\nCOM1=/tmp/sim/COM1\r\n\r\n";
-        put(head + "[Setup]\r\nLang=en\r\nOwn=1\r\n");
+        QVERIFY(WriteFile(m_file, head + "[Setup]\r\nLang=en\r\nOwn=1\r\n"));
         LoadSettings();
         QCOMPARE(AfPortDevicePath(1), QByteArray("/tmp/sim/COM1"));
         SaveSettings();
-        QCOMPARE(get(), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath=" +
-                            StringToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
+        QCOMPARE(ReadFile(m_file), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath=" +
+                                       StringToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void integerValues_data()
@@ -168,7 +158,7 @@ private slots:
         QFETCH(int, window);
         QFETCH(int, upDownX);
         QFETCH(int, axis);
-        put("[Setup]\r\nMaxX=" + maxX + "\r\nMaxY=" + maxY + "\r\n");
+        QVERIFY(WriteFile(m_file, "[Setup]\r\nMaxX=" + maxX + "\r\nMaxY=" + maxY + "\r\n"));
         LoadSettings();
         QCOMPARE(ChartWindow, window);
         QCOMPARE(m_form->UpDownX->Position(), upDownX);
@@ -185,14 +175,14 @@ private slots:
             junk[i] = char(b == '\n' || b == '\r' ? 0x7F : b);
         }
         const QByteArray content = junk + "\r\n[Setup]\r\nLang=en\r\nMaxX=\xff\xfe\r\n" + junk;
-        put(content);
+        QVERIFY(WriteFile(m_file, content));
         LoadSettings();
         QCOMPARE(LangCode, QStringLiteral("en"));
         QCOMPARE(ChartWindow, 120);
         QCOMPARE(m_form->UpDownY->Position(), 300);
         SaveSettings();
         // The junk is still there, untouched; the keys are readable again.
-        const QByteArray after = get();
+        const QByteArray after = ReadFile(m_file);
         QVERIFY(after.startsWith(junk));
         QVERIFY(after.contains("[Setup]\r\nLang=en\r\nMaxX=120\r\n"));
         LoadSettings();
