@@ -1,59 +1,31 @@
 #pragma once
 
-// A test bench for the line communication without hardware: the main window's memos, the
-// data module's timer and four ports that record what is written and hand out what the
-// test puts in, hand-made panel controls per source, and a tick counter the test moves.
+// A test bench for the line communication without hardware: a temporary working folder,
+// the main window's memos, the data module's timer and four ports that record what is
+// written and hand out what the test puts in, hand-made panel controls per source, and a
+// tick counter the test moves.
 
 #include "afcomport.h"
 #include "commlog.h"
 #include "controls.h"
+#include "fakeport.h"
 #include "forms.h"
 #include "global.h"
 #include "protocol.h"
 #include "scheduler.h"
+#include "sourceslot.h"
 #include "strtable.h"
 #include "sysutils.h"
 
+#include <QDir>
 #include <QList>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
 #include <cstring>
 #include <memory>
-
-class FakePort : public TAfComPort
-{
-public:
-    using TAfComPort::TAfComPort;
-
-    bool Active() const override { return open; }
-    void Open() override { open = true; }
-    void Close() override
-    {
-        open = false;
-        ++closes;
-    }
-    int ReadData(char *buffer, int count) override
-    {
-        const int n = std::min(count, int(rx.size()));
-        std::memcpy(buffer, rx.constData(), size_t(n));
-        rx.remove(0, n);
-        return n;
-    }
-    void WriteData(const char *buffer, int count) override
-    {
-        if (failWrites)
-            throw EAfComPortError("Write data error [requested: 1, free: 0] - Port ");
-        frames.append(QByteArray(buffer, count));
-    }
-
-    bool open = true;
-    bool failWrites = false;
-    int closes = 0;
-    QByteArray rx;          // received bytes not yet read
-    QList<QByteArray> frames; // every frame written, in order
-};
 
 // The pieces of a frame the scheduler wrote.
 struct Frame
@@ -84,6 +56,7 @@ class CommRig
 public:
     CommRig()
     {
+        QDir::setCurrent(dir.path());
         QLocale::setDefault(QLocale::c());
         InitTables();
         TextDevNo = LoadStr(sDevNo, lsCzech);
@@ -95,8 +68,10 @@ public:
         dm = std::make_unique<TDMBase>();
         dm->TSystem = new QTimer(dm.get());
         dm->TSystem->setInterval(25);
-        for (int l = 1; l <= 4; ++l)
+        for (int l = 1; l <= 4; ++l) {
             ports[l] = new FakePort(dm.get());
+            ports[l]->open = true;
+        }
         dm->PortA = ports[1];
         dm->PortB = ports[2];
         dm->PortC = ports[3];
@@ -150,10 +125,7 @@ public:
         d.ButtSt = new TSpeedButton(p);
         d.ButtEn = new TSpeedButton(p);
         ++DeviceCount;
-        d.Line = line;
-        Lines[line].Cur = slot;
-        d.Used = true;
-        d.Address = address;
+        OccupySlot(slot, line, address);
         d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
         d.StepNo = 0;
         d.StepTick = 0;
@@ -214,6 +186,7 @@ public:
         return r;
     }
 
+    QTemporaryDir dir; // the working folder of one test
     std::unique_ptr<TFormMainBase> form;
     std::unique_ptr<TDMBase> dm;
     FakePort *ports[5] = {};

@@ -1,13 +1,11 @@
 #include "commrig.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 class TstCommLog : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -20,15 +18,8 @@ private slots:
     void replyWithNoRequestKeepsColumnsPaired();
 
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<CommRig> rig;
 };
-
-void TstCommLog::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir::setCurrent(m_dir.path()));
-}
 
 void TstCommLog::init() { rig = std::make_unique<CommRig>(); }
 void TstCommLog::cleanup() { rig.reset(); }

@@ -1,6 +1,5 @@
 #include "commrig.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using Chunks = QList<QByteArray>;
@@ -9,7 +8,6 @@ class TstProtocol : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -31,15 +29,8 @@ private slots:
     void recordingRowOnChangeOnly();
 
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<CommRig> rig;
 };
-
-void TstProtocol::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir::setCurrent(m_dir.path()));
-}
 
 void TstProtocol::init() { rig = std::make_unique<CommRig>(); }
 void TstProtocol::cleanup() { rig.reset(); }
@@ -401,7 +392,7 @@ void TstProtocol::recordingRowOnChangeOnly()
 {
     rig->Connect(3, 1, 12);
     TDevice &d = Devices[3];
-    d.RecFile = m_dir.filePath(QStringLiteral("rec.csv"));
+    d.RecFile = rig->dir.filePath(QStringLiteral("rec.csv"));
     QFile::remove(d.RecFile);
     const auto rows = [&d] {
         QFile f(d.RecFile);

@@ -1,6 +1,5 @@
 #include "commrig.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 // The conversation on a line as the frames that left, as "command value" for one address.
@@ -18,7 +17,6 @@ class TstScheduler : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -41,15 +39,8 @@ private slots:
     void countdownFollowsTimerInterval();
 
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<CommRig> rig;
 };
-
-void TstScheduler::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir::setCurrent(m_dir.path()));
-}
 
 void TstScheduler::init() { rig = std::make_unique<CommRig>(); }
 void TstScheduler::cleanup() { rig.reset(); }

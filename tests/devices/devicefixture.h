@@ -6,9 +6,11 @@
 
 #include "afcomport.h"
 #include "controls.h"
+#include "fakeport.h"
 #include "forms.h"
 #include "global.h"
 #include "panels.h"
+#include "sourceslot.h"
 #include "tchart.h"
 
 #include <QApplication>
@@ -19,23 +21,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-
-class FakePort : public TAfComPort
-{
-public:
-    using TAfComPort::TAfComPort;
-    bool Active() const override { return open; }
-    void Open() override
-    {
-        ++opens;
-        if (failOpen)
-            throw EAfComPortError("Invalid port number");
-        open = true;
-    }
-    void Close() override { ++closes, open = false; }
-    bool open = false, failOpen = false;
-    int opens = 0, closes = 0;
-};
 
 class FakeColorDialog : public QColorDialog
 {
@@ -129,11 +114,7 @@ struct DeviceFixture
     void Connect(int slot, int line, int address, QColor colour = Qt::red)
     {
         CreateDevicePanel(slot);
-        TDevice &d = Devices[slot];
-        d.Line = line;
-        Lines[line].Cur = slot;
-        d.Used = true;
-        d.Address = address;
+        TDevice &d = OccupySlot(slot, line, address);
         d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
         d.PanelCol->SetColor(colour);
         ports[line]->open = true;

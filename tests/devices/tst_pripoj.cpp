@@ -1,3 +1,4 @@
+#include "catchingapp.h"
 #include "devicefixture.h"
 
 #include "pripoj.h"
@@ -56,24 +57,6 @@ struct Dialog
     {
         ports[n]->lineEdit()->clear();
         QTest::keyClicks(ports[n]->lineEdit(), text);
-    }
-};
-
-// What escapes a handler, as the application's error box would show it.
-QStringList Escaped;
-
-class ErrorCatchingApp : public QApplication
-{
-public:
-    using QApplication::QApplication;
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception &e) {
-            Escaped << QString::fromUtf8(e.what());
-        }
-        return false;
     }
 };
 
@@ -343,8 +326,8 @@ void TstPripoj::portTextNotANumber()
     QCOMPARE(caught, error);
     // A click lets it out to the application, which shows it; the dialog stays open.
     QTest::mouseClick(d.connect, Qt::LeftButton);
-    QTRY_COMPARE(Escaped, QStringList{error});
-    Escaped.clear();
+    QTRY_COMPARE(CaughtErrors, QStringList{error});
+    CaughtErrors.clear();
     QVERIFY(d.form.isVisible() && DeviceCount == 0 && f.ports[1]->opens == 0);
     QVERIFY(!f.main.ControlLines->isTabVisible(0));
     d.TypePort(1, "Com 06"); // corrected, it goes on
@@ -377,10 +360,5 @@ void TstPripoj::refusals()
     QVERIFY(Devices[50].Line == 2 && Devices[50].Address == 17);
 }
 
-int main(int argc, char *argv[])
-{
-    ErrorCatchingApp app(argc, argv);
-    TstPripoj test;
-    return QTest::qExec(&test, argc, argv);
-}
+CATCHING_TEST_MAIN(QApplication, TstPripoj)
 #include "tst_pripoj.moc"
