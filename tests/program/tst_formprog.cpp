@@ -1,3 +1,4 @@
+#include "catchingapp.h"
 #include "controls.h"
 #include "formprog.h"
 #include "global.h"
@@ -19,24 +20,6 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-
-// The application's default error handler: what escapes an event handler is shown to the
-// operator. Here the messages are collected instead of shown.
-class TErrorBoxApp : public QApplication
-{
-public:
-    using QApplication::QApplication;
-    QStringList shown;
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception &e) {
-            shown << QString::fromUtf8(e.what());
-            return false;
-        }
-    }
-};
 
 class TstFormProg : public QObject
 {
@@ -492,8 +475,7 @@ void TstFormProg::fileButtons()
 
 void TstFormProg::operatorSeesErrors()
 {
-    auto *app = static_cast<TErrorBoxApp *>(qApp);
-    app->shown.clear();
+    CaughtErrors.clear();
     EditSteps[1] = {1, 11, 2};
     EditSteps[2] = {2, 22, 0};
     showAt(1, 1);
@@ -504,33 +486,27 @@ void TstFormProg::operatorSeesErrors()
     f.close();
     m_dialogAnswer = name;
     QTest::mouseClick(FormProg->ButtOpen, Qt::LeftButton);
-    QTRY_COMPARE(app->shown.size(), 1);
-    QCOMPARE(app->shown.at(0), QStringLiteral("'300' is not a valid step number (0 to 255)"));
+    QTRY_COMPARE(CaughtErrors.size(), 1);
+    QCOMPARE(CaughtErrors.at(0), QStringLiteral("'300' is not a valid step number (0 to 255)"));
     QCOMPARE(EditSteps[1].Next, 2);
     QCOMPARE(FormProg->Tab->rowCount(), 2);
     QCOMPARE(cell(1, 2), QStringLiteral("11"));
 
     m_dialogAnswer = m_dir.filePath(QStringLiteral("gone/p.prg"));
     QTest::mouseClick(FormProg->ButtSave, Qt::LeftButton);
-    QTRY_COMPARE(app->shown.size(), 2);
-    QCOMPARE(app->shown.at(1), QStringLiteral("Unable to write to ") + m_dialogAnswer);
+    QTRY_COMPARE(CaughtErrors.size(), 2);
+    QCOMPARE(CaughtErrors.at(1), QStringLiteral("Unable to write to ") + m_dialogAnswer);
 
     FormProg->SetCurrentCell(2, 3);
     QTRY_VERIFY(editor());
     selectCellText();
     type(QStringLiteral("\b\r"));
-    QTRY_COMPARE(app->shown.size(), 3);
-    QCOMPARE(app->shown.at(2), QStringLiteral("'' is not a valid integer value"));
+    QTRY_COMPARE(CaughtErrors.size(), 3);
+    QCOMPARE(CaughtErrors.at(2), QStringLiteral("'' is not a valid integer value"));
     QCOMPARE(FormProg->CurrentStepRow(), 2);
     QCOMPARE(FormProg->CurrentColumn(), 3);
     QVERIFY(FormProg->isVisible());
 }
 
-int main(int argc, char *argv[])
-{
-    TErrorBoxApp app(argc, argv);
-    TstFormProg test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+CATCHING_TEST_MAIN(QApplication, TstFormProg)
 #include "tst_formprog.moc"
