@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QList>
 #include <QLocale>
+#include <QObject>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -191,4 +192,15 @@ public:
     std::unique_ptr<TDMBase> dm;
     FakePort *ports[5] = {};
     uint32_t now = 0;
+};
+
+// The base of the line units' tests: a fresh rig for every test.
+class CommRigTest : public QObject
+{
+    Q_OBJECT
+protected:
+    std::unique_ptr<CommRig> rig;
+private slots:
+    void init() { rig = std::make_unique<CommRig>(); }
+    void cleanup() { rig.reset(); }
 };

@@ -2,13 +2,10 @@
 
 #include <QTest>
 
-class TstCommLog : public QObject
+class TstCommLog : public CommRigTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void logText_data();
     void logText();
     void sixtyRequestsKeepFifty();
@@ -16,13 +13,7 @@ private slots:
     void lateReplyOverwritesTopLine();
     void languageInForceAtTheTime();
     void replyWithNoRequestKeepsColumnsPaired();
-
-private:
-    std::unique_ptr<CommRig> rig;
 };
-
-void TstCommLog::init() { rig = std::make_unique<CommRig>(); }
-void TstCommLog::cleanup() { rig.reset(); }
 
 void TstCommLog::logText_data()
 {

@@ -4,13 +4,10 @@
 
 using Chunks = QList<QByteArray>;
 
-class TstProtocol : public QObject
+class TstProtocol : public CommRigTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void frames_data();
     void frames();
 
@@ -27,13 +24,7 @@ private slots:
     void panelFollowsReplies();
     void stabilisationControlsFollowType();
     void recordingRowOnChangeOnly();
-
-private:
-    std::unique_ptr<CommRig> rig;
 };
-
-void TstProtocol::init() { rig = std::make_unique<CommRig>(); }
-void TstProtocol::cleanup() { rig.reset(); }
 
 void TstProtocol::frames_data()
 {

@@ -13,13 +13,10 @@ static QStringList Requests(const FakePort *p, int from = 0)
     return r;
 }
 
-class TstScheduler : public QObject
+class TstScheduler : public CommRigTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void oneTurnOfFiveRequests();
     void firstTurnOfNewSource();
     void pauseAfterReplyIsThreeTicks();
@@ -37,13 +34,7 @@ private slots:
     void stateFortyTimesOut();
     void failingWriteCountsAsSent();
     void countdownFollowsTimerInterval();
-
-private:
-    std::unique_ptr<CommRig> rig;
 };
-
-void TstScheduler::init() { rig = std::make_unique<CommRig>(); }
-void TstScheduler::cleanup() { rig.reset(); }
 
 void TstScheduler::oneTurnOfFiveRequests()
 {
