@@ -1,4 +1,5 @@
 #include "afcomport.h"
+#include "errorof.h"
 #include "serialtestsupport.h"
 
 #include <QTemporaryDir>
@@ -12,16 +13,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-template <class E, class F> QString ErrorOf(F f)
-{
-    try {
-        f();
-    } catch (const E &e) {
-        return QString::fromStdString(e.what());
-    }
-    return QStringLiteral("<no error>");
-}
 
 QByteArray Pattern(int n, int offset = 0)
 {
