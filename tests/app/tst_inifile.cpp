@@ -1,5 +1,6 @@
 // The settings file's reader and writer: lines it does not own survive byte for byte.
 
+#include "errorof.h"
 #include "inifile.h"
 #include "testfiles.h"
 
@@ -130,12 +131,8 @@ private slots:
         const QString blocked = m_dir.filePath(QStringLiteral("blocked.INI"));
         QVERIFY(QDir().mkpath(blocked));
         TIniFile ini(blocked);
-        try {
-            ini.WriteString("Setup", "Lang", "en");
-            QFAIL("no error raised");
-        } catch (const EIniFileException &e) {
-            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Unable to write to ") + blocked);
-        }
+        QCOMPARE(ErrorOf<EIniFileException>([&] { ini.WriteString("Setup", "Lang", "en"); }),
+                 QStringLiteral("Unable to write to ") + blocked);
         QVERIFY(QFileInfo(blocked).isDir());
     }
 };
