@@ -1,3 +1,4 @@
+#include "errorof.h"
 #include "progfile.h"
 #include "sysutils.h"
 
@@ -142,12 +143,8 @@ void TstProgFile::malformedLine()
     lines[1] = line + '\r';
     writeFile("bad.prg", lines.join('\n'));
     EditSteps[1] = {7, 70, 7};
-    try {
-        LoadProgramFile(path("bad.prg"));
-        QFAIL("a malformed line must stop the load");
-    } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromUtf8(e.what()), message);
-    }
+    // A malformed line stops the load.
+    QCOMPARE(ErrorOf<EConvertError>([&] { LoadProgramFile(path("bad.prg")); }), message);
     QCOMPARE(EditSteps[0].Next, 0);
     QCOMPARE(EditSteps[1].Time, 7);
     QCOMPARE(EditSteps[1].U, 70.0);
@@ -157,12 +154,9 @@ void TstProgFile::malformedLine()
 void TstProgFile::shortAndLongFiles()
 {
     writeFile("short.prg", validFile(255));
-    try {
-        LoadProgramFile(path("short.prg"));
-        QFAIL("a file of 255 lines is incomplete");
-    } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'' is not a valid integer value"));
-    }
+    // A file of 255 lines is incomplete.
+    QCOMPARE(ErrorOf<EConvertError>([&] { LoadProgramFile(path("short.prg")); }),
+             QStringLiteral("'' is not a valid integer value"));
     QCOMPARE(EditSteps[254].Time, 0);
 
     QByteArray text = validFile();
@@ -179,13 +173,8 @@ void TstProgFile::unreadableFile()
 {
     EditSteps[5] = {1, 2, 3};
     for (const QString &name : {path("missing.prg"), m_dir.path()}) {
-        try {
-            LoadProgramFile(name);
-            QFAIL("nothing can be read");
-        } catch (const EConvertError &e) {
-            QCOMPARE(QString::fromUtf8(e.what()),
-                     QStringLiteral("'' is not a valid integer value"));
-        }
+        QCOMPARE(ErrorOf<EConvertError>([&] { LoadProgramFile(name); }),
+                 QStringLiteral("'' is not a valid integer value"));
         QCOMPARE(EditSteps[5].Next, 3);
     }
 }
@@ -214,12 +203,9 @@ void TstProgFile::stepNumberBound()
         LoadProgramFile(path("bound.prg"));
         QCOMPARE(EditSteps[3].Next, StrToInt(QString::fromLatin1(next)));
     } else {
-        try {
-            LoadProgramFile(path("bound.prg"));
-            QFAIL("a step number beyond the table must be refused");
-        } catch (const EConvertError &e) {
-            QVERIFY2(QString::fromUtf8(e.what()).contains(QString::fromLatin1(next)), e.what());
-        }
+        // A step number beyond the table is refused.
+        const QString error = ErrorOf<EConvertError>([&] { LoadProgramFile(path("bound.prg")); });
+        QVERIFY2(error.contains(QString::fromLatin1(next)), qPrintable(error));
         QCOMPARE(EditSteps[3].Next, 6);
         QCOMPARE(EditSteps[3].Time, 4);
         QCOMPARE(EditSteps[0].Next, 0);
@@ -242,12 +228,9 @@ void TstProgFile::lineEnds()
 void TstProgFile::unwritableSaveIsReported()
 {
     const QString target = path("no-such-folder/p.prg");
-    try {
-        SaveProgramFile(target);
-        QFAIL("a save that cannot be written must be reported");
-    } catch (const EFileError &e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Unable to write to ") + target);
-    }
+    // A save that cannot be written is reported.
+    QCOMPARE(ErrorOf<EFileError>([&] { SaveProgramFile(target); }),
+             QStringLiteral("Unable to write to ") + target);
     QVERIFY(!QFile::exists(target));
 }
 
