@@ -1,3 +1,4 @@
+#include "errorof.h"
 #include "sysutils.h"
 
 #include <QLocale>
@@ -42,13 +43,8 @@ void TstSysUtils::strToInt()
     if (ok) {
         QCOMPARE(StrToInt(text), value);
     } else {
-        try {
-            StrToInt(text);
-            QFAIL("no error raised");
-        } catch (const EConvertError &e) {
-            QCOMPARE(QString::fromStdString(e.what()),
-                     QStringLiteral("'%1' is not a valid integer value").arg(text));
-        }
+        QCOMPARE(ErrorOf<EConvertError>([&] { StrToInt(text); }),
+                 QStringLiteral("'%1' is not a valid integer value").arg(text));
         QCOMPARE(StrToIntDef(text, 42), 42);
     }
 }
