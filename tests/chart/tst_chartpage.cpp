@@ -1,4 +1,5 @@
 #include "chartfixture.h"
+#include "errorof.h"
 
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -374,13 +375,8 @@ void TstChartPage::pastedTextRaisesConversionErrorAndChangesNothing()
     ChartFixture f;
     f.form->MaxU->setText(QStringLiteral("12a"));
     char16_t enter = 13;
-    try {
-        MaxUKeyPress(f.form->MaxU, enter);
-        QFAIL("no conversion error");
-    } catch (const EConvertError &e) {
-        QCOMPARE(QString::fromStdString(e.what()),
-                 QStringLiteral("'12a' is not a valid integer value"));
-    }
+    QCOMPARE(ErrorOf<EConvertError>([&] { MaxUKeyPress(f.form->MaxU, enter); }),
+             QStringLiteral("'12a' is not a valid integer value"));
     QCOMPARE(f.graf()->LeftAxisMax(), 300.0);
     QVERIFY_THROWS_EXCEPTION(EConvertError, f.form->UpDownY->StepBy(1));
     QCOMPARE(f.graf()->LeftAxisMax(), 300.0);
