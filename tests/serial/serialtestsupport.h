@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared pieces of the serial tests: a pseudo-terminal pair standing in for a serial line,
-// a settings file naming the ports, a wait that keeps the interface thread busy, and the
+// a settings file naming the ports, a byte pattern, a wait that keeps the interface thread busy, and the
 // application that catches what a handler throws (as the program's default error handler
 // does).
 
@@ -100,6 +100,16 @@ inline bool WritePortMap(const QString &path, const std::map<int, QByteArray> &p
 inline int OpenFdCount()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot).size());
+}
+
+// n bytes that run through every value, starting at offset: data a lost, doubled or
+// reordered byte shows up in.
+inline QByteArray Pattern(int n, int offset = 0)
+{
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = char((i * 13 + offset) & 0xFF);
+    return b;
 }
 
 // Waits without serving the interface thread's events, as a busy interface thread would.

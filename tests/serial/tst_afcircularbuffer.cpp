@@ -1,4 +1,5 @@
 #include "afcircularbuffer.h"
+#include "serialtestsupport.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -6,14 +7,6 @@
 #include <deque>
 
 namespace {
-
-QByteArray Pattern(int n, int offset = 0)
-{
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i)
-        b[i] = char((i * 7 + offset) & 0xFF);
-    return b;
-}
 
 // Takes everything out the way the write thread does: contiguous part, then remove it.
 QByteArray Drain(TAfCircularBuffer &r, int *pieces = nullptr)

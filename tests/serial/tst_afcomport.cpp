@@ -14,14 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray Pattern(int n, int offset = 0)
-{
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i)
-        b[i] = char((i * 13 + offset) & 0xFF);
-    return b;
-}
-
 // A port set up as the program sets up line A.
 std::unique_ptr<TAfComPort> ProgramPort(uint16_t number)
 {
