@@ -1,7 +1,11 @@
 #include "application.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
 #include <exception>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 TErrorReporter &Reporter()
@@ -58,4 +62,34 @@ void ReportError(const QString &message)
 void SetErrorReporter(TErrorReporter reporter)
 {
     Reporter() = std::move(reporter);
+}
+
+namespace {
+int TerminationPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char c = 1;
+    // Only async-signal-safe work here: the interface thread does the rest.
+    [[maybe_unused]] const auto n = ::write(TerminationPipe[1], &c, 1);
+}
+} // namespace
+
+void InstallTerminationHandler()
+{
+    if (TerminationPipe[0] >= 0 || ::pipe2(TerminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(TerminationPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char buf[16];
+        while (::read(TerminationPipe[0], buf, sizeof buf) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = OnTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
 }

@@ -23,3 +23,8 @@ void ReportError(const QString &message);
 using TErrorReporter = std::function<void(const QString &message)>;
 // Replaces the message box (tests); an empty reporter restores it.
 void SetErrorReporter(TErrorReporter reporter);
+
+// A termination request from outside (Ctrl+C in the terminal, SIGTERM, a closed session)
+// ends the run the orderly way, as the end button does, so the settings are written and the
+// ports closed.
+void InstallTerminationHandler();

@@ -7,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     TApplication app(argc, argv);
+    InstallTerminationHandler();
 
     DM = new TDM;
     new TFormMain; // becomes FormMain; reads the settings as it is created
