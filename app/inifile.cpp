@@ -1,49 +1,12 @@
 #include "inifile.h"
 
+#include "cp1250.h"
 #include "sysutils.h"
 
 #include <QFile>
-#include <QHash>
 #include <QSaveFile>
-#include <array>
-#include <iconv.h>
 
 namespace {
-
-struct TCp1250
-{
-    std::array<char16_t, 256> toUnicode{};
-    QHash<char16_t, char> fromUnicode;
-
-    TCp1250()
-    {
-        iconv_t cd = iconv_open("UTF-16LE", "CP1250");
-        for (int b = 0; b < 256; ++b) {
-            char in = char(b);
-            char out[4] = {};
-            char *pin = &in;
-            char *pout = out;
-            size_t inLeft = 1, outLeft = sizeof out;
-            char16_t u = 0xFFFD; // what the code page leaves undefined
-            if (cd != iconv_t(-1) && iconv(cd, &pin, &inLeft, &pout, &outLeft) != size_t(-1) &&
-                outLeft == 2)
-                u = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
-            else if (b < 0x80)
-                u = char16_t(b); // without iconv the ASCII half still reads right
-            toUnicode[b] = u;
-            if (u != 0xFFFD && !fromUnicode.contains(u))
-                fromUnicode.insert(u, char(b));
-        }
-        if (cd != iconv_t(-1))
-            iconv_close(cd);
-    }
-};
-
-const TCp1250 &Cp1250()
-{
-    static const TCp1250 table;
-    return table;
-}
 
 bool IsBlank(const QString &s)
 {
@@ -61,7 +24,7 @@ struct TParsed
 TParsed Parse(const QByteArray &raw)
 {
     TParsed p;
-    const QString line = Cp1250ToString(raw).trimmed();
+    const QString line = FromCp1250(raw).trimmed();
     if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
         return p;
     if (line.startsWith(QLatin1Char('['))) {
@@ -88,27 +51,6 @@ bool SameName(const QString &a, const QString &b)
 
 } // namespace
 
-QString Cp1250ToString(const QByteArray &bytes)
-{
-    const TCp1250 &t = Cp1250();
-    QString s(bytes.size(), Qt::Uninitialized);
-    QChar *d = s.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        d[i] = QChar(t.toUnicode[uint8_t(bytes[i])]);
-    return s;
-}
-
-QByteArray StringToCp1250(const QString &text)
-{
-    const TCp1250 &t = Cp1250();
-    QByteArray out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        const auto it = t.fromUnicode.constFind(c.unicode());
-        out.append(it != t.fromUnicode.constEnd() ? *it : '?');
-    }
-    return out;
-}
 
 TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName) {}
 
@@ -146,7 +88,7 @@ TIniFile::TFound TIniFile::find(const TLines &lines, const QString &section, con
         }
         if (!inSection)
             continue;
-        if (!IsBlank(Cp1250ToString(lines.raw[i])))
+        if (!IsBlank(FromCp1250(lines.raw[i])))
             found.lastLine = i;
         if (p.kind == TParsed::Key && found.keyLine < 0 && SameName(p.name, key)) {
             found.keyLine = i;
@@ -205,15 +147,15 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
     if (f.keyLine >= 0) {
         // Keep the key as it is spelled in the file; only the value changes.
         QByteArray &line = lines.raw[f.keyLine];
-        line = line.left(line.indexOf('=')).trimmed() + '=' + StringToCp1250(value);
+        line = line.left(line.indexOf('=')).trimmed() + '=' + ToCp1250(value);
     } else if (f.sectionLine >= 0) {
         lines.raw.insert(lines.raw.begin() + f.lastLine + 1,
-                         StringToCp1250(key + QLatin1Char('=') + value));
+                         ToCp1250(key + QLatin1Char('=') + value));
     } else {
-        if (!lines.raw.empty() && !IsBlank(Cp1250ToString(lines.raw.back())))
+        if (!lines.raw.empty() && !IsBlank(FromCp1250(lines.raw.back())))
             lines.raw.emplace_back();
-        lines.raw.push_back(StringToCp1250(QLatin1Char('[') + section + QLatin1Char(']')));
-        lines.raw.push_back(StringToCp1250(key + QLatin1Char('=') + value));
+        lines.raw.push_back(ToCp1250(QLatin1Char('[') + section + QLatin1Char(']')));
+        lines.raw.push_back(ToCp1250(key + QLatin1Char('=') + value));
     }
     store(lines);
 }

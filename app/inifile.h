@@ -17,11 +17,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Windows-1250 <-> Unicode. Decoding never fails: bytes the code page leaves undefined
-// come back as U+FFFD. Characters the code page lacks are written as "?".
-QString Cp1250ToString(const QByteArray &bytes);
-QByteArray StringToCp1250(const QString &text);
-
 class TIniFile
 {
 public:

@@ -1,5 +1,6 @@
 // The settings file's reader and writer: lines it does not own survive byte for byte.
 
+#include "cp1250.h"
 #include "errorof.h"
 #include "inifile.h"
 #include "testfiles.h"
@@ -28,13 +29,13 @@ private slots:
     void codePageBothWays()
     {
         const QString czech = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy");
-        const QByteArray bytes = StringToCp1250(czech);
+        const QByteArray bytes = ToCp1250(czech);
         QCOMPARE(bytes.size(), czech.size());          // one byte per character
         QCOMPARE(uint8_t(bytes.at(1)), uint8_t(0xF8)); // ř
-        QCOMPARE(Cp1250ToString(bytes), czech);
+        QCOMPARE(FromCp1250(bytes), czech);
         // What the code page lacks becomes "?"; what it leaves undefined reads as U+FFFD.
-        QCOMPARE(StringToCp1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
-        QCOMPARE(Cp1250ToString(QByteArray("\x81", 1)), QString(QChar(0xFFFD)));
+        QCOMPARE(ToCp1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
+        QCOMPARE(FromCp1250(QByteArray("\x81", 1)), QString(QChar(0xFFFD)));
     }
 
     void readsValues_data()

@@ -2,6 +2,7 @@
 
 #include "afportmap.h"
 #include "controls.h"
+#include "cp1250.h"
 #include "forms.h"
 #include "global.h"
 #include "settings.h"
@@ -95,7 +96,7 @@ private slots:
         SaveSettings();
         QVERIFY(!IniFile);
         QCOMPARE(ReadFile(m_file), QByteArray("[Setup]\r\nLang=cz\r\nPath=") +
-                                       StringToCp1250(ProgramPath) + "\r\nMaxX=120\r\nMaxY=300\r\n");
+                                       ToCp1250(ProgramPath) + "\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void roundTrip()
@@ -130,7 +131,7 @@ private slots:
         QCOMPARE(AfPortDevicePath(1), QByteArray("/tmp/sim/COM1"));
         SaveSettings();
         QCOMPARE(ReadFile(m_file), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath=" +
-                                       StringToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
+                                       ToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void integerValues_data()

@@ -5,8 +5,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
-// Characters that the code page cannot hold are written as "?".
+// Characters that the code page cannot hold are written as "?"; decoding never fails:
+// the bytes the code page leaves undefined come back as U+FFFD.
 QByteArray ToCp1250(const QString &text);
 QString FromCp1250(const QByteArray &bytes);
 
