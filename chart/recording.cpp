@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "cp1250.h"
 #include "global.h"
+#include "panels.h"
 #include "strtable.h"
 #include "sysutils.h"
 
@@ -113,13 +114,9 @@ bool RecordFailing(int Slot)
 
 void CheckBox1Click(QObject *Sender)
 {
-    for (int s = 1; s <= MaxDevices; ++s) {
-        if (Devices[s].Used && Devices[s].CheckBox1 && Devices[s].CheckBox1 == Sender) {
-            if (Devices[s].CheckBox1->isChecked())
-                StartRecording(s);
-            return;
-        }
-    }
+    const int s = FindSlot(Sender, &TDevice::CheckBox1);
+    if (s && Devices[s].CheckBox1->isChecked())
+        StartRecording(s);
 }
 
 void StartRecording(int Slot)

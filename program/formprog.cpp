@@ -3,6 +3,7 @@
 
 #include "controls.h"
 #include "forms.h"
+#include "panels.h"
 #include "progfile.h"
 #include "sysutils.h"
 
@@ -528,11 +529,6 @@ void EditProgram(int Slot)
 
 void ButtProgClick(QObject *Sender)
 {
-    if (!Sender)
-        return;
-    for (int s = 1; s <= MaxDevices; ++s)
-        if (Devices[s].Used && static_cast<QObject *>(Devices[s].ButtProg) == Sender) {
-            EditProgram(s);
-            return;
-        }
+    if (const int s = FindSlot(Sender, &TDevice::ButtProg))
+        EditProgram(s);
 }

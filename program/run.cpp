@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "global.h"
+#include "panels.h"
 #include "progfile.h"
 #include "recording.h"
 #include "sysutils.h"
@@ -20,16 +21,6 @@ void RecordStep(int Slot)
         stepRecorder()(Slot);
     else
         WriteRecordRow(Slot);
-}
-
-template <typename Control> int SlotOf(QObject *Sender, Control *TDevice::*field)
-{
-    if (!Sender)
-        return 0;
-    for (int s = 1; s <= MaxDevices; ++s)
-        if (Devices[s].Used && Devices[s].*field == Sender)
-            return s;
-    return 0;
 }
 
 // Whole seconds since the step began; the unsigned difference keeps the counter's
@@ -95,20 +86,20 @@ void StopProgram(int Slot)
 
 void ButtStClick(QObject *Sender)
 {
-    if (const int s = SlotOf(Sender, &TDevice::ButtSt))
+    if (const int s = FindSlot(Sender, &TDevice::ButtSt))
         StartProgram(s);
 }
 
 void ButtEnClick(QObject *Sender)
 {
-    if (const int s = SlotOf(Sender, &TDevice::ButtEn))
+    if (const int s = FindSlot(Sender, &TDevice::ButtEn))
         StopProgram(s);
 }
 
 void LabKrokClick(QObject *Sender)
 {
     // The time and voltage labels share this handler but are not the step label.
-    const int s = SlotOf(Sender, &TDevice::LabKrok);
+    const int s = FindSlot(Sender, &TDevice::LabKrok);
     if (!s)
         return;
     if (Devices[s].StepNo != 0)
