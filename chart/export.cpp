@@ -1,9 +1,9 @@
 #include "export.h"
 
-#include "chartmessages.h"
 #include "cp1250.h"
 #include "forms.h"
 #include "global.h"
+#include "strtable.h"
 #include "sysutils.h"
 #include "tchart.h"
 
@@ -81,7 +81,7 @@ void ButtSaveGrafClick()
     }
     if (!why.isEmpty())
         ReportExportError(
-            ChartMessage(cmExportFailed).arg(QFileInfo(ExportFileName).absoluteFilePath(), why));
+            LoadMessage(sExportFailed).arg(QFileInfo(ExportFileName).absoluteFilePath(), why));
 }
 
 void ButtPrintClick()

@@ -1,6 +1,5 @@
 #include "recording.h"
 
-#include "chartmessages.h"
 #include "controls.h"
 #include "cp1250.h"
 #include "global.h"
@@ -80,7 +79,7 @@ void ShowRecordState(int slot, bool written)
         }
         // Set on every failure: a language switch in between rewrites the hint.
         box->setToolTip(
-            ChartMessage(cmRecordFailed).arg(QFileInfo(Devices[slot].RecFile).absoluteFilePath()));
+            LoadMessage(sRecordFailed).arg(QFileInfo(Devices[slot].RecFile).absoluteFilePath()));
         return;
     }
     if (!marked)

@@ -1,5 +1,7 @@
 #include "strtable.h"
 
+#include "global.h"
+
 namespace {
 struct TEntry
 {
@@ -92,6 +94,9 @@ const TEntry Table[] = {
 
     {sProgEnterHint, "Enter: další buňka, Ctrl+Enter: OK", "Enter: next cell, Ctrl+Enter: OK"},
     {sProgOKHint, "Potvrdit program (Ctrl+Enter)", "Confirm the program (Ctrl+Enter)"},
+    {sRecordFailed, "Záznam nelze zapsat: %1", "Cannot write the record: %1"},
+    {sExportFailed, "Hodnoty grafu nelze uložit do souboru %1:\n%2",
+                    "The chart values could not be saved to %1:\n%2"},
 };
 // clang-format on
 
@@ -114,4 +119,10 @@ QString LoadStr(TStrId id, TLangSet set)
     const TEntry &e = Table[id];
     Q_ASSERT(e.id == id);
     return QString::fromUtf8(set == lsCzech ? e.cz : e.en);
+}
+
+QString LoadMessage(TStrId id)
+{
+    const TLangSet set = LanguageSet(LangCode);
+    return LoadStr(id, set == lsNone ? lsCzech : set);
 }

@@ -30,8 +30,13 @@ enum TStrId {
     sStaHint, sVoltHint, sTolHint, sRunHint, sStopHint, sNoAnswerPanel,
     // program editor: what Enter and Ctrl+Enter do
     sProgEnterHint, sProgOKHint,
+    // files the chart page and the recording could not write
+    sRecordFailed, sExportFailed,
     sStrCount
 };
 
 // The text of id in the given set; an empty text for lsNone.
 QString LoadStr(TStrId id, TLangSet set);
+// For messages that must never be empty: the set of the language in force, Czech when
+// the code selects none (the language of the windows' own texts).
+QString LoadMessage(TStrId id);
