@@ -8,11 +8,14 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QFile>
+#include <QHash>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
 #include <afcomport.h>
+#include <afportmap.h>
 
 TFormPripoj *FormPripoj = nullptr;
 
@@ -178,6 +181,35 @@ void TFormPripoj::FormShow()
         }
     }
     FillAddressList(SelectedLine());
+    ShowPortDevices();
+}
+
+void TFormPripoj::ShowPortDevices()
+{
+    const QString present = LoadStr(sPortPresent, m_lang);
+    const QString missing = LoadStr(sPortMissing, m_lang);
+    QHash<int, QString> hints; // one look at each port for all four lists
+    for (int n = 1; n <= 4; ++n) {
+        QComboBox *cb = Ports(n);
+        for (int i = 0; i < cb->count(); ++i) {
+            // The same reading of "Com 07" as the connection's.
+            bool ok = false;
+            const int com = cb->itemText(i).mid(4, 2).trimmed().toInt(&ok);
+            QString hint;
+            if (ok && com >= 1) {
+                auto it = hints.find(com);
+                if (it == hints.end()) {
+                    const TAfPortInfo info = AfPortInfo(com);
+                    it = hints.insert(com, LoadStr(sPortDevice, m_lang)
+                                               .arg(com)
+                                               .arg(QFile::decodeName(info.Path),
+                                                    info.Present ? present : missing));
+                }
+                hint = *it;
+            }
+            cb->setItemData(i, hint, Qt::ToolTipRole);
+        }
+    }
 }
 
 void TFormPripoj::FillAddressList(int Line)
@@ -318,4 +350,6 @@ void TFormPripoj::ApplyLanguage(TLangSet Set)
     ui->Button1->setText(LoadStr(sConnect, Set));
     ui->Button2->setText(LoadStr(sCancel, Set));
     ui->LabFull->setText(LoadStr(sNoFreeAddress, Set));
+    m_lang = Set;
+    ShowPortDevices();
 }

@@ -42,6 +42,9 @@ public:
     // The selected line 1..4.
     int SelectedLine() const;
     QColor SwatchColor() const;
+    // Tells, in each "Com nn" item's hint, which device the port stands for on this machine
+    // and whether it is there now. Devices come and go: done each time the dialog shows.
+    void ShowPortDevices();
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -54,6 +57,7 @@ private:
     Ui::TFormPripoj *ui;
     bool m_portChosen = false; // the operator has changed a port text since start-up
     bool m_centred = false;
+    TLangSet m_lang = lsCzech; // the set of the texts shown; the form starts in Czech
 };
 
 extern TFormPripoj *FormPripoj;

@@ -97,6 +97,9 @@ const TEntry Table[] = {
     {sRecordFailed, "Záznam nelze zapsat: %1", "Cannot write the record: %1"},
     {sExportFailed, "Hodnoty grafu nelze uložit do souboru %1:\n%2",
                     "The chart values could not be saved to %1:\n%2"},
+    {sPortDevice, "COM%1 → %2 (%3)", "COM%1 → %2 (%3)"},
+    {sPortPresent, "nalezeno", "present"},
+    {sPortMissing, "nenalezeno", "not found"},
 };
 // clang-format on
 

@@ -32,6 +32,8 @@ enum TStrId {
     sProgEnterHint, sProgOKHint,
     // files the chart page and the recording could not write
     sRecordFailed, sExportFailed,
+    // connection dialog: the device behind each port of the lists
+    sPortDevice, sPortPresent, sPortMissing,
     sStrCount
 };
 

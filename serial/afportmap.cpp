@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <mutex>
 
 namespace {
@@ -42,6 +44,11 @@ QByteArray LookUp(const QString &file, int number)
     return {};
 }
 
+QByteArray DefaultDevicePath(int number)
+{
+    return "/dev/ttyS" + QByteArray::number(number - 1);
+}
+
 } // namespace
 
 void AfSetPortMapFile(const QString &iniPath)
@@ -61,5 +68,16 @@ QByteArray AfPortDevicePath(int number)
     const QByteArray mapped = LookUp(AfPortMapFile(), number);
     if (!mapped.isEmpty())
         return mapped;
-    return "/dev/ttyS" + QByteArray::number(number - 1);
+    return DefaultDevicePath(number);
+}
+
+TAfPortInfo AfPortInfo(int number)
+{
+    TAfPortInfo info;
+    const QByteArray mapped = LookUp(AfPortMapFile(), number);
+    info.Mapped = !mapped.isEmpty();
+    info.Path = info.Mapped ? mapped : DefaultDevicePath(number);
+    struct stat st;
+    info.Present = ::stat(info.Path.constData(), &st) == 0;
+    return info;
 }

@@ -12,3 +12,14 @@ QString AfPortMapFile();
 
 // The device path for COM port Number (Number >= 1).
 QByteArray AfPortDevicePath(int number);
+
+// What a COM number stands for on this machine, for the operator's information: the device
+// path, whether it comes from the "Ports" section, and whether that device exists now (a
+// link to a device that has gone counts as missing, as it does when the port opens).
+struct TAfPortInfo
+{
+    QByteArray Path;
+    bool Mapped = false;
+    bool Present = false;
+};
+TAfPortInfo AfPortInfo(int number);

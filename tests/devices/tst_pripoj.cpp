@@ -1,10 +1,13 @@
 #include "catchingapp.h"
 #include "devicefixture.h"
 
+#include "afportmap.h"
 #include "pripoj.h"
+#include "testfiles.h"
 #include "sysutils.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -86,6 +89,7 @@ private slots:
     void portTextNotANumber_data();
     void portTextNotANumber();
     void refusals();
+    void portDevicesInHints();
 };
 
 void TstPripoj::layoutAndLanguage()
@@ -358,6 +362,74 @@ void TstPripoj::refusals()
     QCOMPARE(catcher.texts, QStringList{"Aktivováno mnoho zařízení"});
     QVERIFY(DeviceCount == 50 && f.ports[3]->opens == 0 && !d.form.isVisible());
     QVERIFY(Devices[50].Line == 2 && Devices[50].Address == 17);
+}
+
+void TstPripoj::portDevicesInHints()
+{
+    DeviceFixture f;
+    // Com 03 names a device that is there, Com 04 one that is not; the rest are defaults.
+    const QString here = f.dir.filePath("ttyUSB-here");
+    const QString gone = f.dir.filePath("ttyUSB-gone");
+    QVERIFY(WriteFile(here, ""));
+    const QString ini = f.dir.filePath("ardemo.INI");
+    QVERIFY(WriteFile(ini, "[Setup]\r\nLang=cz\r\n[Ports]\r\nCOM3=" + here.toUtf8()
+                               + "\r\nCOM4=" + gone.toUtf8() + "\r\n"));
+    AfSetPortMapFile(ini);
+    struct Reset
+    {
+        ~Reset() { AfSetPortMapFile(QString()); }
+    } reset;
+
+    f.Connect(1, 1, 0);
+    f.ports[1]->open = true;
+    Dialog d;
+    d.ports[1]->setCurrentIndex(4);
+    auto hint = [&](int n, const QString &item) {
+        const int i = d.ports[n]->findText(item);
+        return i < 0 ? QStringLiteral("(no item)")
+                     : d.ports[n]->itemData(i, Qt::ToolTipRole).toString();
+    };
+    auto expected = [](int com, const QString &path, const char *state) {
+        return QStringLiteral("COM%1 → %2 (%3)").arg(com).arg(path, QString::fromUtf8(state));
+    };
+    auto defaultState = [](int com, const char *yes, const char *no) {
+        return QFileInfo::exists(QStringLiteral("/dev/ttyS%1").arg(com - 1)) ? yes : no;
+    };
+
+    d.form.show();
+    for (int n = 1; n <= 4; ++n) { // every list, the disabled ones too
+        QCOMPARE(hint(n, "Com 03"), expected(3, here, "nalezeno"));
+        QCOMPARE(hint(n, "Com 04"), expected(4, gone, "nenalezeno"));
+        for (int com : {1, 2, 5, 15})
+            QCOMPARE(hint(n, QStringLiteral("Com %1").arg(com, 2, 10, QChar('0'))),
+                     expected(com, QStringLiteral("/dev/ttyS%1").arg(com - 1),
+                              defaultState(com, "nalezeno", "nenalezeno")));
+    }
+    // The dialog works as before: choosing a port and the lines offered are unchanged.
+    QCOMPARE(d.Lines(), QStringLiteral("A*B port 2"));
+    QCOMPARE(d.Items(d.ports[2]).size(), 15);
+    QVERIFY(!d.connect->isEnabled());
+
+    d.form.ApplyLanguage(lsEnglish);
+    QCOMPARE(hint(2, "Com 03"), expected(3, here, "present"));
+    QCOMPARE(hint(3, "Com 04"), expected(4, gone, "not found"));
+    QCOMPARE(hint(4, "Com 07"), expected(7, "/dev/ttyS6", defaultState(7, "present", "not found")));
+
+    // Devices come and go while the dialog is hidden: the next showing tells.
+    d.Pick(2, "Com 03"); // a port chosen for line B leaves the other lists
+    d.form.hide();
+    QVERIFY(QFile::remove(here));
+    QVERIFY(WriteFile(gone, ""));
+    d.form.show();
+    QCOMPARE(hint(1, "Com 03"), QStringLiteral("(no item)"));
+    QCOMPARE(hint(2, "Com 03"), expected(3, here, "not found"));
+    QCOMPARE(hint(2, "Com 04"), expected(4, gone, "present"));
+    QCOMPARE(hint(4, "Com 04"), expected(4, gone, "present"));
+    d.form.ApplyLanguage(lsNone); // no set chosen: the texts stay as they are
+    QCOMPARE(hint(2, "Com 04"), expected(4, gone, "present"));
+    d.form.ApplyLanguage(lsCzech);
+    QCOMPARE(hint(2, "Com 04"), expected(4, gone, "nalezeno"));
+    d.form.hide();
 }
 
 CATCHING_TEST_MAIN(QApplication, TstPripoj)

@@ -2,6 +2,8 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -69,6 +71,38 @@ private slots:
         AfSetPortMapFile(QString());
         QCOMPARE(AfPortMapFile(), QString());
         QCOMPARE(AfPortDevicePath(15), QByteArray("/dev/ttyS14"));
+    }
+
+    // What the connection dialog shows for a port: the same device the port would open,
+    // where it comes from, and whether it is there now.
+    void portInfo()
+    {
+        const QByteArray here = QFile::encodeName(m_dir.filePath(QStringLiteral("tty-here")));
+        const QByteArray gone = QFile::encodeName(m_dir.filePath(QStringLiteral("tty-gone")));
+        const QByteArray dangling = QFile::encodeName(m_dir.filePath(QStringLiteral("tty-link")));
+        QVERIFY(WriteFile(QFile::decodeName(here), ""));
+        QFile::remove(QFile::decodeName(gone));
+        QVERIFY(QFile::link(QFile::decodeName(gone), QFile::decodeName(dangling)));
+        QVERIFY(WriteFile(m_ini, "[Ports]\nCOM1=" + here + "\nCOM2=" + gone + "\nCOM3="
+                                     + dangling + "\n"));
+        AfSetPortMapFile(m_ini);
+        for (int n = 1; n <= 15; ++n) {
+            const TAfPortInfo info = AfPortInfo(n);
+            QCOMPARE(info.Path, AfPortDevicePath(n));
+            QCOMPARE(info.Mapped, n <= 3);
+            QCOMPARE(info.Present, QFileInfo::exists(QFile::decodeName(info.Path)));
+        }
+        QVERIFY(AfPortInfo(1).Present);
+        QVERIFY(!AfPortInfo(2).Present);
+        QVERIFY(!AfPortInfo(3).Present); // a link whose device has gone
+        QCOMPARE(AfPortInfo(4).Path, QByteArray("/dev/ttyS3"));
+
+        // The device comes and goes between two looks.
+        QVERIFY(QFile::remove(QFile::decodeName(here)));
+        QVERIFY(!AfPortInfo(1).Present);
+        QVERIFY(WriteFile(QFile::decodeName(gone), ""));
+        QVERIFY(AfPortInfo(2).Present);
+        QVERIFY(AfPortInfo(3).Present);
     }
 };
 
