@@ -9,8 +9,12 @@
 #include "pripoj.h"
 #include "strtable.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QPointer>
 #include <QTabWidget>
+#include <QTranslator>
 
 namespace {
 
@@ -79,6 +83,29 @@ void ApplyMainWindow(TFormMain *f, TLangSet set)
     }
 }
 
+// Qt's own dialogs (file dialogs, print preview, the buttons of message boxes) speak the
+// language in force too, from Qt's translations when they are installed; English needs none.
+void ApplyQtDialogsLanguage(TLangSet set)
+{
+    // Owned by the application object, so it goes with it.
+    static QPointer<QTranslator> czech;
+    if (set == lsCzech) {
+        if (czech)
+            return;
+        auto *t = new QTranslator(QCoreApplication::instance());
+        if (!t->load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            delete t;
+            return;
+        }
+        QCoreApplication::installTranslator(t);
+        czech = t;
+    } else if (czech) {
+        QCoreApplication::removeTranslator(czech);
+        delete czech;
+        czech = nullptr;
+    }
+}
+
 } // namespace
 
 void ApplyLanguage()
@@ -88,6 +115,7 @@ void ApplyLanguage()
         return;
 
     LoadTexts(set);
+    ApplyQtDialogsLanguage(set);
     if (auto *f = qobject_cast<TFormMain *>(FormMain))
         ApplyMainWindow(f, set);
     if (FormMain)

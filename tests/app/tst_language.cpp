@@ -2,7 +2,9 @@
 
 #include "appfixture.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QTabWidget>
 #include <QTest>
 #include <functional>
@@ -125,6 +127,22 @@ private slots:
         QVERIFY(!m_app.ini().contains("Lang=en")); // only at the end of the run
         m_form->FormDestroy();
         QVERIFY(m_app.ini().contains("Lang=en\r\n"));
+    }
+
+    // The file dialogs of the program editor and the chart's print preview are Qt's own:
+    // in Czech they must not speak English.
+    void qtDialogsFollowTheLanguage()
+    {
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                               + QStringLiteral("/qtbase_cs.qm")))
+            QSKIP("Qt's Czech translations are not installed");
+        const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+        startWith(QStringLiteral("en"));
+        QCOMPARE(lookIn(), QStringLiteral("Look in:"));
+        QTest::mouseClick(m_form->Bu_cz, Qt::LeftButton);
+        QVERIFY(lookIn() != QStringLiteral("Look in:"));
+        QTest::mouseClick(m_form->Bu_en, Qt::LeftButton);
+        QCOMPARE(lookIn(), QStringLiteral("Look in:"));
     }
 
     void connectionDialogCallsTheLanguageAgain()
