@@ -120,10 +120,22 @@ QUrl ShellTarget(const QString &Target, const QString &Directory)
     if (QFileInfo::exists(inBase))
         return QUrl::fromLocalFile(inBase);
     // Started from a desktop menu the working folder is anywhere: the installed copy.
-    const QString installed = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(Target);
-    if (QFileInfo::exists(installed))
-        return QUrl::fromLocalFile(installed);
+    for (const QString &folder : DocumentFolders(QCoreApplication::applicationDirPath())) {
+        const QString installed = QDir(folder).absoluteFilePath(Target);
+        if (QFileInfo::exists(installed))
+            return QUrl::fromLocalFile(installed);
+    }
     return {};
+}
+
+QStringList DocumentFolders(const QString &programDir)
+{
+#ifndef ARDEMO_DOCS_FROM_BIN
+#define ARDEMO_DOCS_FROM_BIN "../share/ardemo"
+#endif
+    const QDir dir(programDir);
+    return {dir.absolutePath(),
+            QDir::cleanPath(dir.absoluteFilePath(QStringLiteral(ARDEMO_DOCS_FROM_BIN)))};
 }
 
 void ShellOpen(const QString &Target, const QString &Parameters, const QString &Directory,

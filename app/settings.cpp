@@ -52,12 +52,32 @@ QString SettingsFileName()
 {
     if (!FixedFileName().isEmpty())
         return FixedFileName();
-    const QString beside = SettingsFileFor(QCoreApplication::applicationFilePath());
+    return SettingsFileIn(QCoreApplication::applicationFilePath(),
+                          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+}
+
+bool IsSystemFolder(const QString &folder)
+{
+    // Links resolved: /bin may be /usr/bin, and a link elsewhere may lead into /usr.
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QString path = canonical.isEmpty() ? QDir::cleanPath(folder) : canonical;
+    for (const char *root : {"/usr", "/bin", "/sbin"}) {
+        const QString r = QString::fromLatin1(root);
+        if (path == r || path.startsWith(r + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+QString SettingsFileIn(const QString &programFile, const QString &configRoot)
+{
+    const QString beside = SettingsFileFor(programFile);
     const QFileInfo file(beside);
-    if (QFileInfo(file.absolutePath()).isWritable() || (file.exists() && file.isWritable()))
+    const QString folder = file.absolutePath();
+    if (!IsSystemFolder(folder)
+        && (QFileInfo(folder).isWritable() || (file.exists() && file.isWritable())))
         return beside;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Ardemo/") + file.fileName();
+    return configRoot + QStringLiteral("/Ardemo/") + file.fileName();
 }
 
 void SetSettingsFileName(const QString &fileName)

@@ -14,9 +14,16 @@ extern std::unique_ptr<TIniFile> IniFile;
 // The settings file that belongs to a program file: the last three characters of the path
 // become "INI" ("name.exe" gives "name.INI"); a file name without an extension gets ".INI".
 QString SettingsFileFor(const QString &programFile);
-// The settings file of this run: beside the program while that folder (or the file in it)
-// can be written, else ~/.config/Ardemo/<name>.
+// The settings file of this run: SettingsFileIn(the program file, the user's configuration
+// folder), unless SetSettingsFileName put it elsewhere.
 QString SettingsFileName();
+// Where the settings of a program file live: beside it while that folder (or the settings
+// file in it) can be written, else <configRoot>/Ardemo/<name>. A program installed in the
+// system's own folders (/usr/bin, /usr/local/bin, ...) never writes there, even when run
+// by the administrator: its settings are each user's own.
+QString SettingsFileIn(const QString &programFile, const QString &configRoot);
+// The program's folder belongs to the system (under /usr, /bin, /sbin).
+bool IsSystemFolder(const QString &folder);
 // Puts the settings file elsewhere (tests); an empty name restores the rule above.
 void SetSettingsFileName(const QString &fileName);
 
