@@ -12,20 +12,30 @@ SIM="$ROOT/build/tools/ardemo-sim"
 APPDIR="$ROOT/build/app"
 INI="$APPDIR/ardemo.INI"
 
-echo "== simulator: line A (COM1) sources 1, 5, 12; line B (COM2) sources 0, 3"
+# Line A: a source that can stabilise, a noisy one (its noise shrinks to the tolerance once
+# stabilisation is on), one that cannot stabilise, and one that never answers. Line B: a
+# source already at 100 V with its output on, and one to run a program on.
+echo "== simulator: line A (COM1) sources 1, 5, 12 and 20 (silent); line B (COM2) sources 0, 3"
 "$SIM" --log "$RUN/frames.log" \
     --line "$RUN/COM1" \
         --source addr=1,type=ZDR300-S,serial=4711,u=0,tol=2,slew=40 \
-        --source addr=5,type=ZDR300-S,serial=4712,u=12,tol=1,out=1,slew=40,noise=0.4 \
+        --source addr=5,type=ZDR300-S,serial=4712,u=12,tol=1,out=1,slew=40,noise=3 \
         --source addr=12,type=ZDR150,serial=815,u=0,slew=25 \
+        --source addr=20,type=ZDR300-S,serial=4714,silent \
     --line "$RUN/COM2" \
         --source addr=0,type=ZDR600-S,serial=90210,u=100,out=1,tol=5,slew=60 \
-        --source addr=3,type=ZDR300-S,serial=4713,u=0,slew=40 \
+        --source addr=3,type=ZDR300-S,serial=4713,u=0,slew=80 \
     > "$RUN/sim.out" 2>&1 &
 SIM_PID=$!
 trap 'kill $SIM_PID 2>/dev/null || true' EXIT
 for _ in $(seq 50); do grep -q '^ready' "$RUN/sim.out" 2>/dev/null && break; sleep 0.1; done
 cat "$RUN/sim.out"
+if ! grep -q '^ready' "$RUN/sim.out"; then
+    echo "demo.sh: the simulator did not start" >&2
+    exit 1
+fi
+# A voltage program to open in the program editor.
+[ -f "$RUN/ramp.prg" ] || cp "$ROOT/docs/guide/examples/en/ramp.prg" "$RUN/ramp.prg"
 
 # The program's settings file keeps everything else it holds; only the "Ports" section
 # is (re)written to point at the simulator.
@@ -46,7 +56,12 @@ out += ['[Ports]', f'COM1={run}/COM1', f'COM2={run}/COM2']
 open(ini, 'wb').write(('\r\n'.join(out) + '\r\n').encode('cp1250'))
 PY
 
-echo "== starting ardemo: press 'Připoj' (Add), choose line A with 'Com 01' or line B with 'Com 02'"
+cat <<EOF
+== starting ardemo (working folder $RUN)
+   Press 'Připoj' (Add) and connect line A ('Linka A') on 'Com 01': addresses 1, 5, 12, 20;
+   then line B on 'Com 02': addresses 0, 3. Address 20 never answers ('NEKOMUNIKUJE').
+   Recordings and chart exports land in $RUN; a program to open: $RUN/ramp.prg
+EOF
 cd "$RUN"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "   (no display found: running under a virtual X server)"
