@@ -1,6 +1,6 @@
 // Frame time of the chart engine: 50 series of 301 points each (five minutes of one-second
 // samples), rendered into a 1200 x 800 image in 2D and in 3D, with steady and with noisy
-// voltages. Run by hand: bench_chartengine [frames] [--save folder] (PNGs of each view).
+// voltages. Run by hand: bench_chartengine [frames] [--points N] [--save folder] (PNGs of each view).
 // Prints the median wall time of a frame and the processor time per frame; on a shared
 // machine the processor time is the steadier figure.
 
@@ -20,7 +20,7 @@
 
 namespace {
 
-void Fill(TChart &chart, bool noisy)
+void Fill(TChart &chart, bool noisy, int points)
 {
     const double start = ChartMath::EncodeDateTime(QDate(2024, 3, 18), QTime(10, 15, 0));
     QRandomGenerator rng(7);
@@ -31,11 +31,11 @@ void Fill(TChart &chart, bool noisy)
         const QColor colour = QColor::fromHsv((k * 47) % 360, 200, 230);
         const QColor later = QColor::fromHsv((k * 47 + 180) % 360, 200, 200);
         const double level = 20 + 5 * k;
-        for (int i = 0; i <= 300; ++i) {
+        for (int i = 0; i < points; ++i) {
             double u = level + 30 * std::sin((i + 7 * k) / 25.0);
             if (noisy)
                 u += rng.bounded(20.0) - 10;
-            s->AddXY(start + i / 86400.0, u, QString(), i < 200 ? colour : later);
+            s->AddXY(start + i / 86400.0, u, QString(), i < points * 2 / 3 ? colour : later);
         }
     }
 }
@@ -75,11 +75,14 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int frames = 100;
+    int points = 301;
     QString saveDir;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--save") && i + 1 < argc)
             saveDir = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--points") && i + 1 < argc)
+            points = std::max(2, atoi(argv[++i]));
         else
             frames = std::max(1, a.toInt());
     }
@@ -90,9 +93,9 @@ int main(int argc, char **argv)
     chart.SetOrthogonal(false);
     QImage img(1200, 800, QImage::Format_ARGB32_Premultiplied);
 
-    std::printf("chart engine, 50 series x 301 points, 1200x800, %d frames each\n", frames);
+    std::printf("chart engine, 50 series x %d points, 1200x800, %d frames each\n", points, frames);
     for (bool noisy : {false, true}) {
-        Fill(chart, noisy);
+        Fill(chart, noisy, points);
         for (int mode = 0; mode < 3; ++mode) {
             chart.SetView3D(mode > 0);
             chart.SetOrthogonal(mode == 2);

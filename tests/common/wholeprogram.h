@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLocale>
+#include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -42,9 +43,11 @@ public:
     // "--source" values, simOptions before them), writes a fresh settings file mapping
     // COM1.. to those lines with extraIni after the "Ports" section, makes the temporary
     // folder the working folder (recordings and exports land there) and builds the
-    // program's windows. The error text on failure.
+    // program's windows. A line named in ownLines (1..) is served by that device instead of
+    // the simulator (a peer of the caller's own); the simulator still makes that line, unused.
+    // The error text on failure.
     QString Start(const QList<QStringList> &sourcesPerLine, const QStringList &simOptions = {},
-                  const QByteArray &extraIni = {})
+                  const QByteArray &extraIni = {}, const QMap<int, QString> &ownLines = {})
     {
         if (!m_dir.isValid() || !QDir::setCurrent(m_dir.path()))
             return QStringLiteral("no temporary folder");
@@ -56,7 +59,11 @@ public:
             for (const QString &s : sourcesPerLine[l])
                 args << QStringLiteral("--source") << s;
         }
-        if (!WritePortsIni(IniPath(), lines)
+        QStringList ports = lines;
+        for (auto it = ownLines.begin(); it != ownLines.end(); ++it)
+            if (it.key() >= 1 && it.key() <= ports.size())
+                ports[it.key() - 1] = it.value();
+        if (!WritePortsIni(IniPath(), ports)
             || (!extraIni.isEmpty() && !WriteFile(IniPath(), ReadFile(IniPath()) + extraIni)))
             return QStringLiteral("cannot write ") + IniPath();
         const QString err = m_sim.Start(FrameLog(), args);
