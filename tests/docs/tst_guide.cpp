@@ -1,8 +1,11 @@
 // The user guide (docs/guide.md) and the help documents (docs/Help_Ardemo_EN.html and
 // _CZ.html, printed to the PDFs the About page opens) must tell the same story: the same
 // sections in the same order, the same file names, keys and examples, and every screenshot
-// the guide shows present in both languages. A change to one that is not made to the other
-// fails here.
+// the guide shows present in both languages. The captions the guide names in both languages
+// ("**Add / Připoj**") are those of the program's string table. A change to one that is not
+// made to the other fails here.
+
+#include "strtable.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,6 +72,34 @@ QString Collapsed(const QString &s)
     return s.simplified();
 }
 
+// A caption as the guide quotes it: without the page's key ("F2 - "), without a trailing
+// colon, equals sign or ellipsis, and without the surrounding blanks.
+QString BareCaption(QString s)
+{
+    s = s.simplified();
+    s.remove(QRegularExpression(QStringLiteral("^F\\d+ - ")));
+    s.remove(QRegularExpression(QStringLiteral("\\s*(:|=|\\.\\.\\.)$")));
+    return s.trimmed();
+}
+
+// "**English / Czech**" pairs of the guide that are not one entry of the string table.
+QStringList CaptionProblems(const QString &guide)
+{
+    QStringList problems;
+    for (const QString &bold : Captures(guide, QStringLiteral("\\*\\*([^*]+)\\*\\*"))) {
+        const QStringList pair = bold.simplified().split(QStringLiteral(" / "));
+        if (pair.size() != 2)
+            continue;
+        bool found = false;
+        for (int id = 0; id < sStrCount && !found; ++id)
+            found = BareCaption(LoadStr(TStrId(id), lsEnglish)) == pair[0]
+                    && BareCaption(LoadStr(TStrId(id), lsCzech)) == pair[1];
+        if (!found)
+            problems << QStringLiteral("caption not in the program: ") + bold.simplified();
+    }
+    return problems;
+}
+
 // What differs between the guide and the help documents in docsDir; empty when they agree.
 QStringList Drift(const QString &docsDir)
 {
@@ -116,6 +147,8 @@ QStringList Drift(const QString &docsDir)
     for (const QString &pre : Captures(en, QStringLiteral("<pre>(.*?)</pre>")))
         if (!flatGuide.contains(Collapsed(PlainText(pre))))
             problems << QStringLiteral("example not in the guide: ") + Collapsed(PlainText(pre));
+
+    problems << CaptionProblems(guide);
 
     // Screenshots: every picture the guide shows exists, each page in both languages, and no
     // picture lies unused.
@@ -201,6 +234,12 @@ private slots:
         QTest::newRow("example changed in the help")
             << "Help_Ardemo_EN.html" << "COM1=/tmp/lineA" << "COM1=/tmp/line1"
             << "example not in the guide";
+        QTest::newRow("caption that the program does not have")
+            << "guide.md" << "**Remove / Odebrat**" << "**Delete / Odebrat**"
+            << "caption not in the program: Delete / Odebrat";
+        QTest::newRow("languages of a caption mixed up")
+            << "guide.md" << "**Open / Načti**" << "**Open / Ulož**"
+            << "caption not in the program: Open / Ulož";
         QTest::newRow("picture missing")
             << "guide.md" << "guide/img/en-about.png" << "guide/img/en-about2.png"
             << "missing picture";
