@@ -124,6 +124,7 @@ private slots:
         QTest::newRow("icon 256") << "share/icons/hicolor/256x256/apps/ardemo.png" << "png256";
         QTest::newRow("man ardemo") << "share/man/man1/ardemo.1" << "man";
         QTest::newRow("man simulator") << "share/man/man1/ardemo-sim.1" << "man";
+        QTest::newRow("rights notice") << "share/doc/ardemo/copyright" << "text";
     }
     void installedFiles()
     {
