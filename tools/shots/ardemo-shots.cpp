@@ -9,7 +9,8 @@
 //
 // Run it under an X server (scripts/screenshots.sh uses Xvfb) with the locale the pictures
 // should show (dates, decimal separator); the simulator is found through ARDEMO_SIM or
-// beside the build tree.
+// beside the build tree. ARDEMO_SHOTS_RUN_MS sets how long the sources run before the
+// pictures are taken (30000 ms).
 
 #include "application.h"
 #include "chartpage.h"
@@ -236,8 +237,11 @@ int main(int argc, char *argv[])
     if (lang == QLatin1String("en"))
         form->Bu_en->OnClick(form->Bu_en);
 
-    // Long enough for the program to go round and the chart to fill most of its window.
-    WholeProgram::Run(30000);
+    // Long enough for the program to go round and the chart to fill most of its window
+    // (ARDEMO_SHOTS_RUN_MS shortens it for the test of this tool).
+    bool given = false;
+    const int runMs = qEnvironmentVariableIntValue("ARDEMO_SHOTS_RUN_MS", &given);
+    WholeProgram::Run(given ? runMs : 30000);
     ShootAll(wp, lang, b3);
 
     // The chart's values as the Save button writes them.
