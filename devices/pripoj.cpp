@@ -1,6 +1,7 @@
 #include "pripoj.h"
 #include "ui_pripoj.h"
 
+#include "afcomportcore.h"
 #include "forms.h"
 #include "global.h"
 #include "panels.h"
@@ -288,6 +289,11 @@ void TFormPripoj::Button1Click()
     const int line = SelectedLine();
     TAfComPort *port = DM ? DM->Port(line) : nullptr;
     int useLine = line;
+    // The line's device went away while open (adapter pulled, hang-up): the port stays
+    // open but deaf. A source added now opens it afresh, so that a device that is back
+    // answers again without the operator removing every source of the line.
+    if (port && port->Active() && port->Core() && port->Core()->DeviceLost())
+        port->Close();
     if (!port || !port->Active()) {
         // "Com 07" names port 7; anything else throws before anything has changed.
         const int com = StrToInt(Ports(line)->currentText().mid(4, 2));

@@ -35,6 +35,7 @@ public:
     QString Start(const QString &logFile, const QStringList &args)
     {
         m_log = logFile;
+        m_args = args;
         if (!QFileInfo::exists(Program()))
             return QStringLiteral("no simulator at ") + Program();
         m_proc.setProgram(Program());
@@ -54,6 +55,17 @@ public:
         }
         return {};
     }
+
+    // Starts the simulator again with the same lines and sources (the same link paths),
+    // logging to a new file; as after a device was unplugged and plugged in again.
+    QString Restart(const QString &logFile)
+    {
+        Stop();
+        return Start(logFile, m_args);
+    }
+
+    bool Running() const { return m_proc.state() == QProcess::Running; }
+    qint64 Pid() const { return m_proc.processId(); }
 
     void Stop()
     {
@@ -100,4 +112,5 @@ public:
 private:
     QProcess m_proc;
     QString m_log;
+    QStringList m_args;
 };
