@@ -194,13 +194,14 @@ void ParseReply(int Slot)
     }
     if (int p = int(t.indexOf(QLatin1String("TOL"))); p >= 0) {
         t = t.mid(p + 3, 1);
-        // Only a digit is a tolerance; anything else leaves the state as it was, so the
-        // same question is asked again instead of ending the turn on a value never read.
-        if (t.size() == 1 && t.at(0) >= QLatin1Char('0') && t.at(0) <= QLatin1Char('9')) {
+        // Only a digit is a tolerance; anything else leaves Tol as it was. The turn ends
+        // either way: a source that keeps answering the tolerance with junk must not hold
+        // its line, or every other source on it would go unserved. The tolerance is asked
+        // again in the source's next turn.
+        if (t.size() == 1 && t.at(0) >= QLatin1Char('0') && t.at(0) <= QLatin1Char('9'))
             d.Tol = t.at(0).unicode() - '0';
-            d.ReqState = 1;
-            NextSource(d.Line);
-        }
+        d.ReqState = 1;
+        NextSource(d.Line);
     }
 
     if (d.Disp1)

@@ -265,10 +265,11 @@ void TstProtocol::parseSteps_data()
                                << none << true << true;
     QTest::newRow("ack then tolerance") << QByteArray("#05OKTOL4\r") << 50 << 1 << true << true
                                         << 7.0 << 4.0 << none << true << true;
-    QTest::newRow("tolerance not a digit") << QByteArray("#05TOLX\r") << 5 << 5 << true << true
-                                           << 7.0 << 2.0 << none << true << false;
-    QTest::newRow("tolerance missing") << QByteArray("#05TOL\r") << 51 << 51 << true << true
-                                       << 7.0 << 2.0 << none << true << false;
+    // A tolerance that is not a digit is not taken, but the turn ends as after a good one.
+    QTest::newRow("tolerance not a digit") << QByteArray("#05TOLX\r") << 5 << 1 << true << true
+                                           << 7.0 << 2.0 << none << true << true;
+    QTest::newRow("tolerance missing") << QByteArray("#05TOL\r") << 51 << 1 << true << true
+                                       << 7.0 << 2.0 << none << true << true;
     QTest::newRow("serial holding TOL")
         << QByteArray("#05TYPZDR300-SVC12TOL7\r") << 4 << 1 << true << true << 7.0 << 7.0
         << QStringLiteral("ZDR300-S   v.č.: 12TOL7\r") << true << true;
