@@ -3,8 +3,10 @@
 // sections in the same order, the same file names, keys and examples, and every screenshot
 // the guide shows present in both languages. The captions the guide names in both languages
 // ("**Add / Připoj**") are those of the program's string table. A change to one that is not
-// made to the other fails here.
+// made to the other fails here. The settings examples of the README read as it says.
 
+#include "afportmap.h"
+#include "inifile.h"
 #include "strtable.h"
 
 #include <QDir>
@@ -92,8 +94,8 @@ QStringList CaptionProblems(const QString &guide)
             continue;
         bool found = false;
         for (int id = 0; id < sStrCount && !found; ++id)
-            found = BareCaption(LoadStr(TStrId(id), lsEnglish)) == pair[0]
-                    && BareCaption(LoadStr(TStrId(id), lsCzech)) == pair[1];
+            found = BareCaption(LoadStr(TStrId(id), lsEnglish)) == pair[0] &&
+                    BareCaption(LoadStr(TStrId(id), lsCzech)) == pair[1];
         if (!found)
             problems << QStringLiteral("caption not in the program: ") + bold.simplified();
     }
@@ -116,7 +118,8 @@ QStringList Drift(const QString &docsDir)
     const QStringList enSections = HelpSections(en), czSections = HelpSections(cz);
     if (enSections.size() != czSections.size())
         problems << QStringLiteral("section count: English help %1, Czech help %2")
-                        .arg(enSections.size()).arg(czSections.size());
+                        .arg(enSections.size())
+                        .arg(czSections.size());
     for (const QStringList *list : {&enSections, &czSections})
         for (int i = 0; i < list->size(); ++i)
             if (!list->at(i).startsWith(QString::number(i + 1) + QStringLiteral(". ")))
@@ -162,8 +165,8 @@ QStringList Drift(const QString &docsDir)
         const QString name = ref.section(QLatin1Char('/'), -1);
         const QString path = ref.left(ref.size() - name.size());
         for (const auto &[from, to] : {std::pair{"en-", "cz-"}, std::pair{"cz-", "en-"}})
-            if (name.startsWith(QLatin1String(from))
-                && !shown.contains(path + QLatin1String(to) + name.mid(3)))
+            if (name.startsWith(QLatin1String(from)) &&
+                !shown.contains(path + QLatin1String(to) + name.mid(3)))
                 problems << QStringLiteral("shown in one language only: ") + ref;
     }
     const QDir img(dir.filePath(QStringLiteral("guide/img")));
@@ -173,6 +176,26 @@ QStringList Drift(const QString &docsDir)
     if (shown.isEmpty())
         problems << QStringLiteral("the guide shows no pictures");
     return problems;
+}
+
+// The indented example block of the README that begins with the given line, unindented.
+QString ReadmeBlock(const QString &firstLine)
+{
+    const QStringList lines =
+        ReadText(QStringLiteral(ARDEMO_DOCS_DIR "/../README.md")).split(QLatin1Char('\n'));
+    QStringList block;
+    QString previous;
+    for (const QString &line : lines) {
+        const bool starts =
+            previous.trimmed().isEmpty() && line == QStringLiteral("    ") + firstLine;
+        previous = line;
+        if (block.isEmpty() && !starts)
+            continue;
+        if (!line.startsWith(QLatin1String("    ")))
+            break;
+        block << line.mid(4);
+    }
+    return block.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
 bool CopyTree(const QString &from, const QString &to)
@@ -215,36 +238,53 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("report");
 
-        QTest::newRow("guide heading renamed")
-            << "guide.md" << "## 7. The chart" << "## 7. The graph" << "guide headings";
+        QTest::newRow("guide heading renamed") << "guide.md"
+                                               << "## 7. The chart"
+                                               << "## 7. The graph"
+                                               << "guide headings";
         QTest::newRow("section added to the English help only")
-            << "Help_Ardemo_EN.html" << "<h2>12. Help and contact</h2>"
-            << "<h2>12. Printing</h2><p>x</p><h2>13. Help and contact</h2>" << "section count";
-        QTest::newRow("Czech section renamed")
-            << "Help_Ardemo_CZ.html" << "<h2>7. Graf</h2>" << "<h2>7. Grafy</h2>"
-            << "Czech titles";
-        QTest::newRow("sections out of order")
-            << "Help_Ardemo_CZ.html" << "<h2>10. Jazyk</h2>" << "<h2>11. Jazyk</h2>"
-            << "section number";
-        QTest::newRow("file name changed in one help")
-            << "Help_Ardemo_EN.html" << "<code>Graf_Dev.csv</code>" << "<code>Graph.csv</code>"
-            << "only in the English help";
-        QTest::newRow("file name changed in the guide")
-            << "guide.md" << "`Dev_no3 adr.12.csv`" << "`Dev_3_12.csv`" << "not in the guide";
-        QTest::newRow("example changed in the help")
-            << "Help_Ardemo_EN.html" << "COM1=/tmp/lineA" << "COM1=/tmp/line1"
-            << "example not in the guide";
+            << "Help_Ardemo_EN.html"
+            << "<h2>12. Help and contact</h2>"
+            << "<h2>12. Printing</h2><p>x</p><h2>13. Help and contact</h2>"
+            << "section count";
+        QTest::newRow("Czech section renamed") << "Help_Ardemo_CZ.html"
+                                               << "<h2>7. Graf</h2>"
+                                               << "<h2>7. Grafy</h2>"
+                                               << "Czech titles";
+        QTest::newRow("sections out of order") << "Help_Ardemo_CZ.html"
+                                               << "<h2>10. Jazyk</h2>"
+                                               << "<h2>11. Jazyk</h2>"
+                                               << "section number";
+        QTest::newRow("file name changed in one help") << "Help_Ardemo_EN.html"
+                                                       << "<code>Graf_Dev.csv</code>"
+                                                       << "<code>Graph.csv</code>"
+                                                       << "only in the English help";
+        QTest::newRow("file name changed in the guide") << "guide.md"
+                                                        << "`Dev_no3 adr.12.csv`"
+                                                        << "`Dev_3_12.csv`"
+                                                        << "not in the guide";
+        QTest::newRow("example changed in the help") << "Help_Ardemo_EN.html"
+                                                     << "COM1=/tmp/lineA"
+                                                     << "COM1=/tmp/line1"
+                                                     << "example not in the guide";
         QTest::newRow("caption that the program does not have")
-            << "guide.md" << "**Remove / Odebrat**" << "**Delete / Odebrat**"
+            << "guide.md"
+            << "**Remove / Odebrat**"
+            << "**Delete / Odebrat**"
             << "caption not in the program: Delete / Odebrat";
         QTest::newRow("languages of a caption mixed up")
-            << "guide.md" << "**Open / Načti**" << "**Open / Ulož**"
+            << "guide.md"
+            << "**Open / Načti**"
+            << "**Open / Ulož**"
             << "caption not in the program: Open / Ulož";
-        QTest::newRow("picture missing")
-            << "guide.md" << "guide/img/en-about.png" << "guide/img/en-about2.png"
-            << "missing picture";
+        QTest::newRow("picture missing") << "guide.md"
+                                         << "guide/img/en-about.png"
+                                         << "guide/img/en-about2.png"
+                                         << "missing picture";
         QTest::newRow("picture in one language only")
-            << "guide.md" << "![Stránka O programu, česky](guide/img/cz-about.png)" << ""
+            << "guide.md"
+            << "![Stránka O programu, česky](guide/img/cz-about.png)"
+            << ""
             << "shown in one language only";
     }
 
@@ -267,6 +307,46 @@ private slots:
         const QStringList problems = Drift(copy);
         QVERIFY2(problems.join(QLatin1Char('\n')).contains(report),
                  qPrintable(problems.join(QLatin1Char('\n'))));
+    }
+
+    // The settings file shown in the README gives the program what the README says.
+    void readmeSettingsExample()
+    {
+        const QString ini = m_dir.filePath(QStringLiteral("example.INI"));
+        const QString text = ReadmeBlock(QStringLiteral("[Setup]"));
+        QVERIFY(text.contains(QLatin1String("Lang=")));
+        QVERIFY(WriteText(ini, text));
+        const TIniFile file(ini);
+        const QString setup = QStringLiteral("Setup");
+        QVERIFY(QStringList({QStringLiteral("cz"), QStringLiteral("en")})
+                    .contains(file.ReadString(setup, QStringLiteral("Lang"), QString())));
+        QVERIFY(file.ReadString(setup, QStringLiteral("Path"), QString()).endsWith(".prg"));
+        const int maxX = file.ReadInteger(setup, QStringLiteral("MaxX"), -1);
+        const int maxY = file.ReadInteger(setup, QStringLiteral("MaxY"), -1);
+        QVERIFY2(maxX >= 5 && maxX <= 300, "MaxX");
+        QVERIFY2(maxY >= 1 && maxY <= 1000, "MaxY");
+        AfSetPortMapFile(ini);
+        QCOMPARE(AfPortDevicePath(1), QByteArray("/dev/ttyUSB0"));
+        QCOMPARE(AfPortDevicePath(2), QByteArray("/dev/ttyS1"));
+    }
+
+    // The "Ports" example of the README names the devices it says, quoted or not.
+    void readmePortsExample()
+    {
+        const QString ini = m_dir.filePath(QStringLiteral("ports.INI"));
+        const QString text = ReadmeBlock(QStringLiteral("[Ports]"));
+        QVERIFY(WriteText(ini, text));
+        AfSetPortMapFile(ini);
+        const QRegularExpression entry(QStringLiteral("^COM(\\d+)=\"?([^\"\\r]+)\"?\\r?$"),
+                                       QRegularExpression::MultilineOption);
+        int seen = 0;
+        for (auto it = entry.globalMatch(text); it.hasNext(); ++seen) {
+            const QRegularExpressionMatch m = it.next();
+            QCOMPARE(AfPortDevicePath(m.captured(1).toInt()), m.captured(2).toUtf8());
+        }
+        QVERIFY(seen >= 2);
+        QCOMPARE(AfPortDevicePath(15), QByteArray("/dev/ttyS14"));
+        AfSetPortMapFile(QString());
     }
 
     void unusedPictureIsReported()

@@ -73,7 +73,8 @@ private slots:
     // window; the Czech ones come from the same code with the other language.
     void picturesOfTheGuide()
     {
-        const QString guide = QString::fromUtf8(ReadBytes(QStringLiteral(ARDEMO_DOCS_DIR "/guide.md")));
+        const QString guide =
+            QString::fromUtf8(ReadBytes(QStringLiteral(ARDEMO_DOCS_DIR "/guide.md")));
         QVERIFY(!guide.isEmpty());
         const QRegularExpression ref(QStringLiteral("\\(guide/img/en-([a-z0-9-]+)\\.png\\)"));
         QStringList pages;
@@ -112,13 +113,14 @@ private slots:
 
     void recordingFile()
     {
-        const QList<QByteArray> lines = CrLfLines(
-            ReadBytes(m_dir.filePath(QStringLiteral("examples/Dev_no2 adr.5.csv"))));
+        const QList<QByteArray> lines =
+            CrLfLines(ReadBytes(m_dir.filePath(QStringLiteral("examples/Dev_no2 adr.5.csv"))));
         QVERIFY(lines.size() >= 2);
         QCOMPARE(lines[0], QByteArray("Zdroj \xE8.2 adr.5")); // CP1250 c with caron
-        QCOMPARE(lines[1], QByteArray("Datum a \xE8" "as;U [V];Uset [V]"));
-        const QRegularExpression row(
-            QStringLiteral("^\\d{1,2}:\\d{1,2}:\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};-?\\d+;-?\\d+$"));
+        QCOMPARE(lines[1], QByteArray("Datum a \xE8"
+                                      "as;U [V];Uset [V]"));
+        const QRegularExpression row(QStringLiteral(
+            "^\\d{1,2}:\\d{1,2}:\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};-?\\d+;-?\\d+$"));
         for (int i = 2; i < lines.size(); ++i)
             QVERIFY2(row.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
     }

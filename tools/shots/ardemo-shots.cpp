@@ -169,8 +169,8 @@ int main(int argc, char *argv[])
 {
     TApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 3 || args.size() > 4
-        || (args[1] != QLatin1String("cz") && args[1] != QLatin1String("en"))) {
+    if (args.size() < 3 || args.size() > 4 ||
+        (args[1] != QLatin1String("cz") && args[1] != QLatin1String("en"))) {
         std::fprintf(stderr, "usage: ardemo-shots cz|en OUTDIR [EXAMPLESDIR]\n");
         return 2;
     }
