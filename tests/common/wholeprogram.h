@@ -156,6 +156,25 @@ public:
         m_sim.Stop();
     }
 
+    // Ends the program as the operator does with the end button: the button ends the
+    // program's own event loop (QApplication::exec, as the entry point runs it), then the
+    // program goes down as in Stop. False when the loop did not end within ms.
+    bool EndByButton(int ms = 10000)
+    {
+        TFormMain *form = Form();
+        if (!m_running || !form)
+            return false;
+        QTimer::singleShot(0, form->ButtEnd, [form] { form->ButtEnd->click(); });
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        guard.start(ms);
+        const bool ended = QApplication::exec() == 0;
+        guard.stop();
+        Stop();
+        return ended;
+    }
+
     // Messages the program would have shown in its error box.
     const QStringList &Errors() const { return m_errors; }
 
