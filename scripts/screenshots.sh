@@ -6,11 +6,11 @@
 # About a minute and a half; nothing else needs a display.
 #
 #   ./scripts/screenshots.sh            # build/ as scripts/build.sh makes it
-#   BUILD=build-x ./scripts/screenshots.sh
+#   ARDEMO_BUILD_DIR=build-x ./scripts/screenshots.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT="$PWD"
-BUILD="${BUILD:-build}"
+BUILD="${ARDEMO_BUILD_DIR:-build}"
 IMG="$ROOT/docs/guide/img"
 EXAMPLES="$ROOT/docs/guide/examples"
 
