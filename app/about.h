@@ -22,8 +22,9 @@ void BuildAboutPage(TFormMain *Form);
 
 // Hands Target to the desktop shell. Target, Parameters and Directory are each cut to 250
 // characters. A bare file name is looked for in Directory (or, when that is empty, the
-// current working folder), then in DocumentFolders of the program. ShowCommand has no meaning on this
-// desktop. Nothing is reported: a target the shell cannot open leaves things as they were.
+// current working folder), then in DocumentFolders of the program. ShowCommand has no
+// meaning on this desktop. Nothing is reported: a target the shell cannot open leaves
+// things as they were.
 void ShellOpen(const QString &Target, const QString &Parameters, const QString &Directory,
                int ShowCommand);
 // What ShellOpen hands to the shell; an empty URL when a file target does not exist.

@@ -74,8 +74,8 @@ QString SettingsFileIn(const QString &programFile, const QString &configRoot)
     const QString beside = SettingsFileFor(programFile);
     const QFileInfo file(beside);
     const QString folder = file.absolutePath();
-    if (!IsSystemFolder(folder)
-        && (QFileInfo(folder).isWritable() || (file.exists() && file.isWritable())))
+    if (!IsSystemFolder(folder) &&
+        (QFileInfo(folder).isWritable() || (file.exists() && file.isWritable())))
         return beside;
     return configRoot + QStringLiteral("/Ardemo/") + file.fileName();
 }

@@ -413,7 +413,8 @@ void TstPripoj::portDevicesInHints()
     d.form.ApplyLanguage(lsEnglish);
     QCOMPARE(hint(2, "Com 03"), expected(3, here, "present"));
     QCOMPARE(hint(3, "Com 04"), expected(4, gone, "not found"));
-    QCOMPARE(hint(4, "Com 07"), expected(7, "/dev/ttyS6", defaultState(7, "present", "not found")));
+    QCOMPARE(hint(4, "Com 07"),
+             expected(7, "/dev/ttyS6", defaultState(7, "present", "not found")));
 
     // Devices come and go while the dialog is hidden: the next showing tells.
     d.Pick(2, "Com 03"); // a port chosen for line B leaves the other lists
