@@ -41,13 +41,17 @@ void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
         c.insertText(text + QChar(QChar::ParagraphSeparator));
         ++n;
     } else {
-        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        // Positions from the blocks, not cursor movements: moving to the end of a block
+        // lays the block out (shapes its text) first, and the log changes with every frame.
+        const QTextBlock first = doc->firstBlock();
+        c.setPosition(first.position() + first.length() - 1, QTextCursor::KeepAnchor);
         c.insertText(text);
     }
     if (n > LogDepth) {
-        QTextCursor tail(doc->findBlockByNumber(LogDepth - 1));
-        tail.movePosition(QTextCursor::EndOfBlock);
-        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        const QTextBlock last = doc->findBlockByNumber(LogDepth - 1);
+        QTextCursor tail(doc);
+        tail.setPosition(last.position() + last.length() - 1);
+        tail.setPosition(doc->characterCount() - 1, QTextCursor::KeepAnchor);
         tail.removeSelectedText();
         n = LogDepth;
     }

@@ -7,6 +7,9 @@
 #include "recording.h"
 #include "sysutils.h"
 
+#include <QLocale>
+#include <QPointer>
+
 namespace {
 
 std::function<void(int)> &stepRecorder()
@@ -51,6 +54,45 @@ void SetLabel(TLabel *label, const QString &text)
     if (label && label->text() != text)
         label->SetCaption(text);
 }
+
+// What the three program labels of a slot were last given, and from what. Nearly every
+// tick would build the same three texts again for every source and compare them with the
+// labels' own (a walk through 150 widgets that are no longer in the cache 25 ms later);
+// while what they are made of stays the same, nothing is built and no label is looked at.
+struct TShownStep
+{
+    QPointer<TLabel> krok; // null once the panel is gone, even if a new one reuses the place
+    TLabel *cas = nullptr, *uprog = nullptr;
+    int step = -1;
+    uint32_t elapsed = 0;
+    int32_t time = 0;
+    double u = 0;
+    QString stepIs, timeIs, voltageIs, point;
+
+    bool Same(const TDevice &d, int s, uint32_t e, const QString &decimalPoint) const
+    {
+        return krok && krok == d.LabKrok && cas == d.LabCasP && uprog == d.LabUProg
+               && step == s && elapsed == e && time == d.Steps[s].Time && u == d.Steps[s].U
+               && stepIs == TextStepIs && timeIs == TextTimeIs && voltageIs == TextVoltageIs
+               && point == decimalPoint;
+    }
+    void Note(const TDevice &d, int s, uint32_t e, const QString &decimalPoint)
+    {
+        krok = d.LabKrok;
+        cas = d.LabCasP;
+        uprog = d.LabUProg;
+        step = s;
+        elapsed = e;
+        time = d.Steps[s].Time;
+        u = d.Steps[s].U;
+        stepIs = TextStepIs;
+        timeIs = TextTimeIs;
+        voltageIs = TextVoltageIs;
+        point = decimalPoint;
+    }
+};
+
+TShownStep Shown[MaxDevices + 1];
 
 } // namespace
 
@@ -111,6 +153,7 @@ void LabKrokClick(QObject *Sender)
 void RunPrograms()
 {
     const uint32_t now = GetTickCount();
+    const QString decimalPoint = QLocale().decimalPoint(); // the voltage label's separator
     for (int slot = 1; slot <= MaxDevices; ++slot) {
         TDevice &d = Devices[slot];
         if (!d.Used)
@@ -132,10 +175,13 @@ void RunPrograms()
         }
         const uint32_t e = ElapsedSeconds(now, d.StepTick);
 
-        SetLabel(d.LabKrok, TextStepIs + QString::number(s));
-        SetLabel(d.LabCasP, TextTimeIs + QString::number(e) + QStringLiteral(" / ") +
-                                QString::number(d.Steps[s].Time));
-        SetLabel(d.LabUProg, TextVoltageIs + FloatToStrGeneral(d.Steps[s].U));
+        if (!Shown[slot].Same(d, s, e, decimalPoint)) {
+            SetLabel(d.LabKrok, TextStepIs + QString::number(s));
+            SetLabel(d.LabCasP, TextTimeIs + QString::number(e) + QStringLiteral(" / ") +
+                                    QString::number(d.Steps[s].Time));
+            SetLabel(d.LabUProg, TextVoltageIs + FloatToStrGeneral(d.Steps[s].U));
+            Shown[slot].Note(d, s, e, decimalPoint);
+        }
         ShowRunButtons(d);
     }
 }

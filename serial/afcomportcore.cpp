@@ -19,6 +19,9 @@
 namespace {
 
 constexpr int PollPeriodMs = 200;
+// The longest wait for the rest of a burst of received characters (about 19 characters
+// at 9600 bit/s, a whole reply).
+constexpr int MaxGatherMs = 20;
 constexpr int ThreadStartMs = 3000;
 constexpr int PurgeAckMs = 2000;
 
@@ -214,6 +217,8 @@ void TAfComPortEventThread::Execute()
             waitPending = false;
         } else if (fds[2].revents & POLLIN) {
             waitPending = false;
+            if (!GatherBurst())
+                break;
             PassEvent(ekLineEvent, AfEv::RxChar);
         }
         if (fds[1].revents & POLLIN) {
@@ -240,6 +245,42 @@ void TAfComPortEventThread::Execute()
                 PassEvent(ekDataPolled, uint32_t(inQueue));
         }
     }
+}
+
+// A reply comes character by character at the line's speed, and the first one wakes this
+// thread. Handing each character over on its own would wake the interface thread once a
+// millisecond at 9600 bit/s; instead the thread waits while more keep coming, two
+// character times at a time, up to MaxGatherMs, and then reports them together. The last
+// character of a burst is reported at most two character times late. False when the
+// thread is told to stop meanwhile.
+bool TAfComPortEventThread::GatherBurst()
+{
+    using Clock = std::chrono::steady_clock;
+    TAfComPortCore &core = *m_core;
+    const auto end = Clock::now() + std::chrono::milliseconds(MaxGatherMs);
+    const long gapNs = 2L * long(core.m_charMicros.load()) * 1000L;
+    int seen;
+    {
+        std::lock_guard lock(core.m_readLock);
+        seen = core.QueryInQueue();
+    }
+    while (Clock::now() < end) {
+        pollfd stop{m_stopEvent.Fd(), POLLIN, 0};
+        const timespec gap{gapNs / 1'000'000'000L, gapNs % 1'000'000'000L};
+        if (::ppoll(&stop, 1, &gap, nullptr) > 0)
+            return false;
+        if (!core.IsActive() || core.m_lost.load())
+            return true;
+        int now;
+        {
+            std::lock_guard lock(core.m_readLock);
+            now = core.QueryInQueue();
+        }
+        if (now <= seen)
+            return true;
+        seen = now;
+    }
+    return true;
 }
 
 void TAfComPortWriteThread::StopThread()
@@ -416,6 +457,7 @@ bool TAfComPortCore::OpenComPort(int number)
             AfReadDCB(fd, m_dcb);
             Fail("Error setting parameters from DCB");
         }
+        NoteRate();
 
         {
             std::lock_guard lock(m_readLock);
@@ -574,10 +616,17 @@ bool TAfComPortCore::ApplyDCB(const TAfDCB &dcb)
     m_dcb = dcb;
     if (m_handle < 0)
         return true;
-    if (AfApplyDCB(m_handle, dcb))
-        return true;
-    AfReadDCB(m_handle, m_dcb);
-    return false;
+    const bool ok = AfApplyDCB(m_handle, dcb);
+    if (!ok)
+        AfReadDCB(m_handle, m_dcb);
+    NoteRate();
+    return ok;
+}
+
+void TAfComPortCore::NoteRate()
+{
+    const uint32_t baud = std::max<uint32_t>(m_dcb.BaudRate, 50);
+    m_charMicros = 10'000'000u / baud;
 }
 
 bool TAfComPortCore::SetModemLine(int line, bool on)

@@ -120,6 +120,7 @@ protected:
 
 private:
     void PassEvent(TAfCoreEvent kind, uint32_t data, std::exception_ptr error = nullptr);
+    bool GatherBurst();
 
     std::atomic<bool> m_callbackOn{true};
 };
@@ -197,6 +198,10 @@ private:
     int m_comNumber = 0;
     QByteArray m_devicePath;
     TAfDCB m_dcb;
+    // One character's time on the line at the rate in force (ten bits), for the event
+    // thread, which gathers the characters of a burst before it reports them.
+    std::atomic<uint32_t> m_charMicros{1042};
+    void NoteRate();
     uint32_t m_eventMask = 0;
     int m_handle = -1;
     std::atomic<bool> m_lost{false};
