@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFile>
-#include <QHash>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
@@ -91,6 +90,9 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
         // port the operator never meant.
         cb->setCompleter(nullptr);
         connect(cb->lineEdit(), &QLineEdit::textEdited, this, [this, cb] { ComboBox1Change(cb); });
+        // The port shown tells its device too, picked or typed.
+        connect(cb, &QComboBox::currentTextChanged, this,
+                [this, cb](const QString &text) { cb->setToolTip(PortHint(text)); });
         connect(cb, &QComboBox::activated, this, [this, cb, n] {
             ComboBox1Change(cb);
             switch (n) {
@@ -187,30 +189,34 @@ void TFormPripoj::FormShow()
 
 void TFormPripoj::ShowPortDevices()
 {
-    const QString present = LoadStr(sPortPresent, m_lang);
-    const QString missing = LoadStr(sPortMissing, m_lang);
-    QHash<int, QString> hints; // one look at each port for all four lists
+    m_portHints.clear(); // one fresh look at each port for all four lists
     for (int n = 1; n <= 4; ++n) {
         QComboBox *cb = Ports(n);
-        for (int i = 0; i < cb->count(); ++i) {
-            // The same reading of "Com 07" as the connection's.
-            bool ok = false;
-            const int com = cb->itemText(i).mid(4, 2).trimmed().toInt(&ok);
-            QString hint;
-            if (ok && com >= 1) {
-                auto it = hints.find(com);
-                if (it == hints.end()) {
-                    const TAfPortInfo info = AfPortInfo(com);
-                    it = hints.insert(com, LoadStr(sPortDevice, m_lang)
-                                               .arg(com)
-                                               .arg(QFile::decodeName(info.Path),
-                                                    info.Present ? present : missing));
-                }
-                hint = *it;
-            }
-            cb->setItemData(i, hint, Qt::ToolTipRole);
-        }
+        for (int i = 0; i < cb->count(); ++i)
+            cb->setItemData(i, PortHint(cb->itemText(i)), Qt::ToolTipRole);
+        cb->setToolTip(PortHint(cb->currentText()));
     }
+}
+
+QString TFormPripoj::PortHint(const QString &portText)
+{
+    // The same reading of "Com 07" as the connection's; a text that names no port has none.
+    int com = 0;
+    try {
+        com = StrToInt(portText.mid(4, 2));
+    } catch (...) {
+        return QString();
+    }
+    if (com < 1)
+        return QString();
+    auto it = m_portHints.find(com);
+    if (it == m_portHints.end()) {
+        const TAfPortInfo info = AfPortInfo(com);
+        const QString state = LoadStr(info.Present ? sPortPresent : sPortMissing, m_lang);
+        it = m_portHints.insert(
+            com, LoadStr(sPortDevice, m_lang).arg(com).arg(QFile::decodeName(info.Path), state));
+    }
+    return *it;
 }
 
 void TFormPripoj::FillAddressList(int Line)

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 
 namespace Ui {
@@ -53,11 +54,14 @@ private:
     QRadioButton *Radio(int line) const;
     QComboBox *Ports(int line) const;
     void UpdateConnectButton();
+    // "COM3 → /dev/ttyUSB0 (present)" for a port text, from the look of the last showing.
+    QString PortHint(const QString &portText);
 
     Ui::TFormPripoj *ui;
     bool m_portChosen = false; // the operator has changed a port text since start-up
     bool m_centred = false;
     TLangSet m_lang = lsCzech; // the set of the texts shown; the form starts in Czech
+    QHash<int, QString> m_portHints; // by COM number
 };
 
 extern TFormPripoj *FormPripoj;

@@ -416,8 +416,18 @@ void TstPripoj::portDevicesInHints()
     QCOMPARE(hint(4, "Com 07"),
              expected(7, "/dev/ttyS6", defaultState(7, "present", "not found")));
 
+    // The port a list shows tells its device too, picked or typed; line A keeps Com 05.
+    QCOMPARE(d.ports[1]->toolTip(),
+             expected(5, "/dev/ttyS4", defaultState(5, "present", "not found")));
+    QCOMPARE(d.ports[2]->toolTip(), QString()); // nothing chosen yet
+    d.TypePort(2, "Com 04");
+    QCOMPARE(d.ports[2]->toolTip(), expected(4, gone, "not found"));
+    d.TypePort(2, "Com x");
+    QCOMPARE(d.ports[2]->toolTip(), QString());
+
     // Devices come and go while the dialog is hidden: the next showing tells.
     d.Pick(2, "Com 03"); // a port chosen for line B leaves the other lists
+    QCOMPARE(d.ports[2]->toolTip(), expected(3, here, "present"));
     d.form.hide();
     QVERIFY(QFile::remove(here));
     QVERIFY(WriteFile(gone, ""));
@@ -425,7 +435,9 @@ void TstPripoj::portDevicesInHints()
     QCOMPARE(hint(1, "Com 03"), QStringLiteral("(no item)"));
     QCOMPARE(hint(2, "Com 03"), expected(3, here, "not found"));
     QCOMPARE(hint(2, "Com 04"), expected(4, gone, "present"));
-    QCOMPARE(hint(4, "Com 04"), expected(4, gone, "present"));
+    QCOMPARE(d.ports[2]->toolTip(), QString()); // a line not in use shows no port again
+    QCOMPARE(d.ports[1]->toolTip(),
+             expected(5, "/dev/ttyS4", defaultState(5, "present", "not found")));
     d.form.ApplyLanguage(lsNone); // no set chosen: the texts stay as they are
     QCOMPARE(hint(2, "Com 04"), expected(4, gone, "present"));
     d.form.ApplyLanguage(lsCzech);
