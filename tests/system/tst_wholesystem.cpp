@@ -110,6 +110,7 @@ private slots:
     void languageSwitch();
     void removeTheSilentSource();
     void memosMatchTheWire();
+    void freedSlotReusedAndIdleLineClosed();
     void endWritesTheSettings();
 
 private:
@@ -128,7 +129,7 @@ void TstWholeSystem::initTestCase()
     m_started = QDateTime::currentDateTime();
     m_prog = std::make_unique<WholeProgram>();
     const QString err = m_prog->Start(
-        {{"addr=1,type=ZDR300-S,tol=2,slew=0", "addr=5,silent"},
+        {{"addr=1,type=ZDR300-S,tol=2,slew=0", "addr=5,silent", "addr=7,slew=0"},
          {"addr=3,type=ZDR150,u=7,slew=0", "addr=12,type=ZDR60,serial=A77,slew=0"}});
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QVERIFY(QTest::qWaitForWindowExposed(FormMain));
@@ -194,6 +195,8 @@ void TstWholeSystem::panelsShowTheSources()
         QVERIFY(d.Edit1->isEnabled());
         QVERIFY(d.ButtSt->isEnabled());
     }
+    // The reply's carriage return ends the title as a blank: the title keeps to one line.
+    QVERIFY(Devices[1].Label1->height() < 2 * QFontMetrics(Devices[1].Label1->font()).lineSpacing());
     // Only the first can stabilise.
     QVERIFY(Devices[1].Edit2->isEnabled());
     QVERIFY(Devices[1].Label3->isEnabled());
@@ -588,6 +591,44 @@ void TstWholeSystem::memosMatchTheWire()
     }
 }
 
+void TstWholeSystem::freedSlotReusedAndIdleLineClosed()
+{
+    TFormMain *m = m_prog->Form();
+    // The next source takes the freed slot 2 with its default colour, an empty program
+    // and the language in force, and joins the chart's list unticked.
+    QVERIFY(WaitBetweenRequests(1));
+    QCOMPARE(m_prog->Connect(1, 7), 2);
+    const TDevice &d = Devices[2];
+    QCOMPARE(d.PanelCol->Color(), QColor(0, 0, 0xFF));
+    QCOMPARE(d.CheckBox1->text(), QStringLiteral("Record"));
+    QCOMPARE(d.PanNekom->Caption(), QStringLiteral("NO ANSWER"));
+    QCOMPARE(d.StepNo, 0);
+    for (const ProgramStep &step : d.Steps)
+        QVERIFY(step.Time == 0 && step.U == 0 && step.Next == 0);
+    QCOMPARE(m->CheckZaz->item(1)->text(), QStringLiteral("02: Adr. = 7"));
+    QVERIFY(!m->CheckZaz->Checked(1));
+    QVERIFY(!m->Graf->Series(1)->Active());
+    QTRY_COMPARE_WITH_TIMEOUT(d.Label1->text(), QStringLiteral("2: Adr.7,  ZDR300-S   v.č.: 1007\r"),
+                              5000);
+    QCOMPARE(d.Disp1->text(), QStringLiteral("U = 000 V"));
+    QTRY_VERIFY_WITH_TIMEOUT(FramesTo(m_prog->Sim(), 1, 7).contains("@07TOL?95\r"), 5000);
+
+    // Line B's two sources go: the line falls idle, its port closes, its page stays.
+    QTest::mouseClick(Devices[3].ButtonDel, Qt::LeftButton);
+    QTest::mouseClick(Devices[4].ButtonDel, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(DeviceCount, 2, 5000);
+    QCOMPARE(Lines[2].Cur, NoDevice);
+    QVERIFY(!DM->PortB->Active());
+    QVERIFY(DM->PortA->Active());
+    QVERIFY(m->ControlLines->isTabVisible(m->ControlLines->indexOf(m->LinePage[2])));
+    QCOMPARE(m->CheckZaz->count(), 2);
+    const qsizetype frames = m_prog->Sim().Received(2).size();
+    const qsizetype turns = FramesTo(m_prog->Sim(), 1, 7).count("@07TOL?95\r");
+    QTRY_VERIFY_WITH_TIMEOUT(FramesTo(m_prog->Sim(), 1, 7).count("@07TOL?95\r") > turns, 5000);
+    QCOMPARE(m_prog->Sim().Received(2).size(), frames);
+    QVERIFY2(m_prog->Errors().isEmpty(), qPrintable(m_prog->Errors().join('\n')));
+}
+
 void TstWholeSystem::endWritesTheSettings()
 {
     const QString ini = m_prog->IniPath();
@@ -604,7 +645,7 @@ void TstWholeSystem::endWritesTheSettings()
     while (saved.startsWith("\r\n"))
         saved = saved.mid(2); // a blank line between the sections is the writer's choice
     QCOMPARE(saved, "[Setup]\r\nLang=en\r\nPath=" + path + "\r\nMaxX=60\r\nMaxY=50\r\n");
-    // The recordings ended with the program; their rows stay.
+    // The recordings ended with their sources; their rows stay.
     QCOMPARE(ReadFile(m_prog->Dir() + QStringLiteral("/Dev_no3 adr.3.csv")).count('\n'), 7);
 }
 
