@@ -44,8 +44,15 @@ void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
         // Positions from the blocks, not cursor movements: moving to the end of a block
         // lays the block out (shapes its text) first, and the log changes with every frame.
         const QTextBlock first = doc->firstBlock();
-        c.setPosition(first.position() + first.length() - 1, QTextCursor::KeepAnchor);
-        c.insertText(text);
+        if (const QTextBlock second = first.next(); second.isValid()) {
+            // Replaced together with its line break, the change spans two lines, and the
+            // memo then lays the lines out when it next shows them rather than at once.
+            c.setPosition(second.position(), QTextCursor::KeepAnchor);
+            c.insertText(text + QChar(QChar::ParagraphSeparator));
+        } else {
+            c.setPosition(first.position() + first.length() - 1, QTextCursor::KeepAnchor);
+            c.insertText(text);
+        }
     }
     if (n > LogDepth) {
         const QTextBlock last = doc->findBlockByNumber(LogDepth - 1);
