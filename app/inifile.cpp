@@ -49,6 +49,19 @@ bool SameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// A value as it stands in its line: reading drops the blanks around a value and one pair
+// of enclosing quotes, so a value that has either keeps them inside a pair of quotes of
+// its own, and reads back as it was written.
+QString StoredValue(const QString &value)
+{
+    const bool quoted = value.size() >= 2 &&
+                        (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+                        value.back() == value.front();
+    if (quoted || value.trimmed() != value)
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
+}
+
 } // namespace
 
 
@@ -140,8 +153,9 @@ bool TIniFile::ValueExists(const QString &section, const QString &key) const
     return find(load(), section, key).keyLine >= 0;
 }
 
-void TIniFile::WriteString(const QString &section, const QString &key, const QString &value)
+void TIniFile::WriteString(const QString &section, const QString &key, const QString &text)
 {
+    const QString value = StoredValue(text);
     TLines lines = load();
     const TFound f = find(lines, section, key);
     if (f.keyLine >= 0) {

@@ -28,6 +28,11 @@ struct TCp1250
                 u = char16_t(uint8_t(out[0]) | (uint8_t(out[1]) << 8));
             else if (b < 0x80)
                 u = char16_t(b); // without iconv the ASCII half still reads right
+            else if (cd != iconv_t(-1))
+                // The five bytes the code page leaves undefined read as the control
+                // character of the same number, as the system's own table has them, so
+                // that a value read and written back keeps its bytes.
+                u = char16_t(b);
             toUnicode[b] = u;
             if (u != 0xFFFD && !fromUnicode.contains(u))
                 fromUnicode.insert(u, char(b));

@@ -8,7 +8,8 @@
 #include <QStringList>
 
 // Characters that the code page cannot hold are written as "?"; decoding never fails:
-// the bytes the code page leaves undefined come back as U+FFFD.
+// the bytes the code page leaves undefined (81, 83, 88, 90, 98) come back as the control
+// characters U+0081 ... U+0098 and are written as those bytes again.
 QByteArray ToCp1250(const QString &text);
 QString FromCp1250(const QByteArray &bytes);
 

@@ -33,9 +33,12 @@ private slots:
         QCOMPARE(bytes.size(), czech.size());          // one byte per character
         QCOMPARE(uint8_t(bytes.at(1)), uint8_t(0xF8)); // ř
         QCOMPARE(FromCp1250(bytes), czech);
-        // What the code page lacks becomes "?"; what it leaves undefined reads as U+FFFD.
+        // What the code page lacks becomes "?"; the bytes it leaves undefined survive a
+        // read and a write unchanged.
         QCOMPARE(ToCp1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
-        QCOMPARE(FromCp1250(QByteArray("\x81", 1)), QString(QChar(0xFFFD)));
+        const QByteArray undefined("\x81\x83\x88\x90\x98", 5);
+        QCOMPARE(FromCp1250(undefined), QStringLiteral("\u0081\u0083\u0088\u0090\u0098"));
+        QCOMPARE(ToCp1250(FromCp1250(undefined)), undefined);
     }
 
     void readsValues_data()
@@ -109,6 +112,33 @@ private slots:
                                    "\r\n"
                                    "[New]\r\n"
                                    "K=v\r\n"));
+    }
+
+    // What is written reads back as it was, whatever blanks, quotes or code-page bytes it
+    // holds; the line shows how it is stored.
+    void writtenValueReadsBack_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("plain") << "/home/me/a.prg" << QByteArray("Path=/home/me/a.prg");
+        QTest::newRow("inner quotes") << "a\"b'c" << QByteArray("Path=a\"b'c");
+        QTest::newRow("one quote") << "\"a" << QByteArray("Path=\"a");
+        QTest::newRow("enclosed in quotes") << "\"a\"" << QByteArray("Path=\"\"a\"\"");
+        QTest::newRow("enclosed in apostrophes") << "'a'" << QByteArray("Path=\"'a'\"");
+        QTest::newRow("trailing blank") << "/tmp/a.prg " << QByteArray("Path=\"/tmp/a.prg \"");
+        QTest::newRow("leading blank") << " a" << QByteArray("Path=\" a\"");
+        QTest::newRow("only blanks") << "  " << QByteArray("Path=\"  \"");
+        QTest::newRow("empty") << "" << QByteArray("Path=");
+        QTest::newRow("undefined byte") << QStringLiteral("/ho\u0081e") << QByteArray("Path=/ho\x81" "e");
+    }
+    void writtenValueReadsBack()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        TIniFile ini(m_file);
+        ini.WriteString("Setup", "Path", value);
+        QCOMPARE(ReadFile(m_file), "[Setup]\r\n" + line + "\r\n");
+        QCOMPARE(ini.ReadString("Setup", "Path", "def"), value);
     }
 
     void binaryLinesSurvive()
