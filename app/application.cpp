@@ -93,3 +93,9 @@ void InstallTerminationHandler()
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(sig, &sa, nullptr);
 }
+
+void IgnoreFileSizeSignal()
+{
+    // The write then fails with EFBIG and is handled where every failed write is.
+    ::signal(SIGXFSZ, SIG_IGN);
+}

@@ -28,3 +28,7 @@ void SetErrorReporter(TErrorReporter reporter);
 // ends the run the orderly way, as the end button does, so the settings are written and the
 // ports closed.
 void InstallTerminationHandler();
+
+// A file that grows past the process's file size limit (a quota, "ulimit -f") must fail
+// its write like a full disk, not end the program by the signal the system sends for it.
+void IgnoreFileSizeSignal();

@@ -8,6 +8,7 @@ int main(int argc, char *argv[])
 {
     TApplication app(argc, argv);
     InstallTerminationHandler();
+    IgnoreFileSizeSignal();
 
     DM = new TDM;
     new TFormMain; // becomes FormMain; reads the settings as it is created

@@ -52,10 +52,14 @@ bool AppendBytes(const QString &name, const QByteArray &bytes)
     if (name.isEmpty())
         return false;
     QFile f(name);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered, so that nothing of a failed row is left to be written at close.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
-    bool ok = f.write(bytes) == bytes.size();
-    ok = f.flush() && ok;
+    const qint64 before = f.size();
+    const bool ok = f.write(bytes) == bytes.size();
+    // A full disk may take part of a row; the part would run into the next row.
+    if (!ok)
+        f.resize(before);
     f.close();
     return ok && f.error() == QFileDevice::NoError;
 }
