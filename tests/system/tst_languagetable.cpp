@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -201,6 +202,24 @@ QStringList MemoLines(QPlainTextEdit *m)
     return r;
 }
 
+// Czech needs these letters beyond ASCII. Any other letter outside ASCII ("Ã", "Å", "Ä"
+// and the like) is a Czech letter garbled on its way into the program, as is the
+// replacement character or a control character. An empty text when the text is clean,
+// else what is wrong with it.
+QString GarbledIn(const QString &text, bool czech)
+{
+    static const QString czechLetters = QStringLiteral("áčďéěíňóřšťúůýžÁČĎÉĚÍŇÓŘŠŤÚŮÝŽ");
+    for (QChar c : text) {
+        const bool bad = c == QChar::ReplacementCharacter
+                         || (c != QLatin1Char('\n') && c.category() == QChar::Other_Control)
+                         || (c.unicode() >= 0x80 && c.isLetter()
+                             && !(czech && czechLetters.contains(c)));
+        if (bad)
+            return QStringLiteral("\"%1\" [U+%2]").arg(text).arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
 QString Hex(const QByteArray &b)
 {
     return QString::fromLatin1(b.toHex(' '));
@@ -220,6 +239,7 @@ private slots:
     void programEditorFollowsTheLanguage();
     void logEntriesKeepTheLanguageTheyWereWrittenIn();
     void stringTableHoldsCleanCzech();
+    void everyShownTextIsCleanCzech();
     void czechLettersInRecordingAndExport();
     void czechLettersInTheSettingsFile();
 
@@ -398,54 +418,41 @@ void TstLanguageTable::logEntriesKeepTheLanguageTheyWereWrittenIn()
     static const QRegularExpression english(QStringLiteral("^Dev\\. No\\.[12], Stav\\d+: @0[12]"));
     QPlainTextEdit *sent = FormMain->SentMemo(1);
     QTRY_VERIFY_WITH_TIMEOUT(MemoLines(sent).first().contains(czech), 5000);
+    const QStringList before = MemoLines(sent);
     clickFlag("en");
-    // New entries in English on top, the Czech ones below them as written.
+    // New entries in English on top, the log as it stood below them, unchanged.
     QTRY_VERIFY_WITH_TIMEOUT(MemoLines(sent).first().contains(english), 5000);
     const QStringList lines = MemoLines(sent);
-    int firstCzech = -1;
-    for (int i = 0; i < lines.size() && firstCzech < 0; ++i)
-        if (lines[i].contains(czech))
-            firstCzech = i;
-    QVERIFY(firstCzech > 0);
-    for (int i = 0; i < firstCzech; ++i)
-        QVERIFY2(lines[i].contains(english), qPrintable(lines[i]));
-    for (int i = firstCzech; i < lines.size(); ++i)
-        QVERIFY2(!lines[i].contains(english), qPrintable(lines[i]));
+    int added = 0;
+    while (added < lines.size() && lines[added].contains(english))
+        ++added;
+    QVERIFY(added < lines.size());
+    QCOMPARE(lines.mid(added), before.mid(0, lines.size() - added));
     clickFlag("cz");
 }
 
 void TstLanguageTable::stringTableHoldsCleanCzech()
 {
-    // Czech needs these letters beyond ASCII. Any other letter outside ASCII ("Ã", "Å",
-    // "Ä" and the like) is a Czech letter garbled on its way into the program, as is the
-    // replacement character or a control character.
     const QString czechLetters = QStringLiteral("áčďéěíňóřšťúůýžÁČĎÉĚÍŇÓŘŠŤÚŮÝŽ");
     int accented = 0;
     for (int id = 0; id < sStrCount; ++id) {
         for (TLangSet set : {lsCzech, lsEnglish}) {
             const QString text = LoadStr(TStrId(id), set);
-            const QString where = QStringLiteral("text %1 (%2): %3")
+            const QString where = QStringLiteral("text %1 (%2): ")
                                       .arg(id)
-                                      .arg(set == lsCzech ? "cz" : "en", text);
+                                      .arg(set == lsCzech ? "cz" : "en");
             QVERIFY2(!text.isEmpty(), qPrintable(where));
-            for (QChar c : text) {
-                const QString at =
-                    where + QStringLiteral(" [U+%1]").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-                QVERIFY2(c != QChar::ReplacementCharacter, qPrintable(at));
-                QVERIFY2(c == QLatin1Char('\n') || c.category() != QChar::Other_Control,
-                         qPrintable(at));
-                if (c.unicode() >= 0x80 && c.isLetter()) {
-                    QVERIFY2(set == lsCzech && czechLetters.contains(c), qPrintable(at));
-                    ++accented;
-                }
-            }
+            const QString garbled = GarbledIn(text, set == lsCzech);
+            QVERIFY2(garbled.isEmpty(), qPrintable(where + garbled));
+            for (QChar c : text)
+                accented += czechLetters.contains(c);
             // UTF-8 bytes taken for code-page letters would read back as valid UTF-8.
             const QByteArray bytes = ToCp1250(text);
             if (FromCp1250(bytes) == text
                 && text.contains(QRegularExpression(QStringLiteral("[^\\x00-\\x7F]")))) {
                 QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
                 const QString again = utf8.decode(bytes);
-                QVERIFY2(utf8.hasError() || again == text, qPrintable(where));
+                QVERIFY2(utf8.hasError() || again == text, qPrintable(where + text));
             }
         }
     }
@@ -455,6 +462,59 @@ void TstLanguageTable::stringTableHoldsCleanCzech()
         const QString text = LoadStr(TStrId(id), lsCzech);
         QCOMPARE(FromCp1250(ToCp1250(text)), text);
     }
+}
+
+void TstLanguageTable::everyShownTextIsCleanCzech()
+{
+    // Every caption, hint, title, tab, list item and log line of all windows, the designed
+    // texts that the language leaves alone included, in both languages.
+    for (const char *code : {"en", "cz"}) {
+        clickFlag(code);
+        QStringList texts;
+        QList<QWidget *> widgets = FormMain->findChildren<QWidget *>();
+        widgets << FormMain;
+        for (QWidget *w : widgets) {
+            if (w == FormProg->LabPath)
+                continue; // a file name from the settings
+            texts << w->windowTitle() << w->toolTip();
+            if (auto *l = qobject_cast<QLabel *>(w)) {
+                // A panel title ends with the carriage return of the identification reply.
+                QString text = l->text();
+                if (text.endsWith(QLatin1Char('\r')) && w->objectName() == QLatin1String("Label1"))
+                    text.chop(1);
+                texts << text;
+            }
+            else if (auto *b = qobject_cast<QAbstractButton *>(w))
+                texts << b->text();
+            else if (auto *t = qobject_cast<QTabWidget *>(w))
+                for (int i = 0; i < t->count(); ++i)
+                    texts << t->tabText(i);
+            else if (auto *m = qobject_cast<QPlainTextEdit *>(w))
+                texts << MemoLines(m);
+            else if (auto *list = qobject_cast<QListWidget *>(w))
+                for (int i = 0; i < list->count(); ++i)
+                    texts << list->item(i)->text();
+        }
+        for (int c = 0; c < 4; ++c)
+            texts << FormProg->Tab->horizontalHeaderItem(c)->text();
+        for (int k = 0; k < Main()->Graf->SeriesCount(); ++k)
+            texts << Main()->Graf->Series(k)->Title();
+        int czech = 0;
+        for (const QString &t : texts) {
+            const QString garbled = GarbledIn(t, true);
+            QVERIFY2(garbled.isEmpty(), qPrintable(garbled));
+            czech += t.contains(QRegularExpression(QStringLiteral("[čřěšžůáíé]")));
+        }
+        QVERIFY(czech > 10); // the designed Czech hints stay in English too
+    }
+    // Designed texts the language leaves as they are, with their Czech letters.
+    TPanel *t = FormMain->PanDev;
+    QCOMPARE(t->findChild<TBitBtn *>(QStringLiteral("ButtProg"))->toolTip(),
+             QStringLiteral("Nastavení programu"));
+    QCOMPARE(t->findChild<TBitBtn *>(QStringLiteral("ButtonDel"))->toolTip(),
+             QStringLiteral("Odebrat zařízení"));
+    QCOMPARE(Devices[1].LabKrok->toolTip(), QStringLiteral("Aktuální stav programu"));
+    QCOMPARE(Main()->Graf->Series(2)->Title(), QStringLiteral("č. 3"));
 }
 
 void TstLanguageTable::czechLettersInRecordingAndExport()
