@@ -21,10 +21,15 @@ if [ "$SAN" = "thread" ]; then
     export TSAN_OPTIONS="ignore_noninstrumented_modules=1:halt_on_error=1"
     ARDEMO_TEST_LABEL="${ARDEMO_TEST_LABEL-serial|comm}"
 fi
+if [ -n "$SAN" ]; then
+    # A sanitizer build is for finding faults: light optimisation and line tables keep its
+    # stack traces readable and its build short.
+    echo "== configure $DIR (sanitizer: $SAN)"
+    cmake -S . -B "$DIR" -G Ninja -DARDEMO_SANITIZE="$SAN" \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
+fi
 if [ "$SAN" = "thread" ] && [ -n "${ARDEMO_TEST_LABEL:-}" ]; then
     # Only the executables of the chosen tests are built (and the simulator they talk to).
-    echo "== configure $DIR (sanitizer: $SAN)"
-    cmake -S . -B "$DIR" -G Ninja -DARDEMO_SANITIZE="$SAN" >/dev/null
     mapfile -t tests < <(ctest --test-dir "$DIR" -N -L "$ARDEMO_TEST_LABEL" |
                          sed -n 's/^ *Test *#[0-9]*: *//p')
     echo "== build $DIR: ${tests[*]}"
