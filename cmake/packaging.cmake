@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tormela.example")
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # ardemo_<version>-<release>_<architecture>.deb
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own dialogs (file dialogs, print preview) speak Czech only with Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The architecture of the machine that built the binaries, in Debian's own words.
 find_program(ARDEMO_DPKG dpkg)
