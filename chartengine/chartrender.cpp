@@ -61,7 +61,17 @@ void ValueTicks(TLayout &l, double lengthPx, double spacingPx)
 class TChainWalker
 {
 public:
-    TChainWalker(const TLayout &l, const TChartSeries &s) : m_l(l), m_s(s) {}
+    TChainWalker(const TLayout &l, const TChartSeries &s) : m_l(l), m_s(s)
+    {
+        // The model width of one device pixel column along the traces, taken where the box
+        // is drawn widest (front or back edge).
+        const TProjection &pr = l.proj;
+        const double w = pr.Width();
+        const double front = Distance(pr.Map(0, 0, 0), pr.Map(w, 0, 0));
+        const double back = Distance(pr.Map(0, 0, pr.DepthSize()), pr.Map(w, 0, pr.DepthSize()));
+        const double px = std::max(front, back) * l.unit;
+        m_column = px > 1 && w > 0 ? w / px : 0;
+    }
 
     template <class Sink> void Walk(Sink sink)
     {
@@ -114,14 +124,53 @@ public:
 private:
     template <class Sink> void Flush(Sink &sink, QRgb colour)
     {
-        if (m_chain.size() >= 2)
+        if (m_chain.size() >= 2) {
+            Thin();
             sink(m_chain, colour);
+        }
         m_chain.clear();
+    }
+
+    // A long time window on a narrow chart puts several points into one pixel column; the
+    // trace there covers the column from its lowest to its highest point, whatever the
+    // order. Such a run keeps only its lowest and highest point, in their order, so that
+    // the drawing cost follows the chart's width rather than the number of points.
+    void Thin()
+    {
+        const int n = int(m_chain.size());
+        if (m_column <= 0 || n < 4
+            || (m_chain.last().x() - m_chain.first().x()) / m_column * 2 >= n)
+            return;
+        int out = 0;
+        for (int i = 0; i < n;) {
+            const double col = std::floor(m_chain[i].x() / m_column);
+            int lo = i, hi = i, j = i;
+            while (j + 1 < n && std::floor(m_chain[j + 1].x() / m_column) == col) {
+                ++j;
+                if (m_chain[j].y() < m_chain[lo].y())
+                    lo = j;
+                if (m_chain[j].y() > m_chain[hi].y())
+                    hi = j;
+            }
+            // The chain's own ends stay where they are, so that joined chains still meet.
+            const int first = i == 0 ? 0 : std::min(lo, hi);
+            const int last = j == n - 1 ? n - 1 : std::max(lo, hi);
+            const int keep[4] = {first, std::min(lo, hi), std::max(lo, hi), last};
+            int prev = -1;
+            for (int k : keep)
+                if (k > prev) {
+                    m_chain[out++] = m_chain[k];
+                    prev = k;
+                }
+            i = j + 1;
+        }
+        m_chain.resize(out);
     }
 
     const TLayout &m_l;
     const TChartSeries &m_s;
     QVector<QPointF> m_chain;
+    double m_column = 0; // model x of one device pixel column; 0 draws every point
 };
 
 void DrawSeries2D(const TChart &chart, const TLayout &l, QPainter &p)
