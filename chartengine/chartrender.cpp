@@ -71,6 +71,9 @@ public:
         const double back = Distance(pr.Map(0, 0, pr.DepthSize()), pr.Map(w, 0, pr.DepthSize()));
         const double px = std::max(front, back) * l.unit;
         m_column = px > 1 && w > 0 ? w / px : 0;
+        const double h = pr.Height();
+        const double py = Distance(pr.Map(0, 0, 0), pr.Map(0, h, 0)) * l.unit;
+        m_row = py > 1 && h > 0 ? h / py : 0;
     }
 
     template <class Sink> void Walk(Sink sink)
@@ -153,9 +156,12 @@ private:
                     hi = j;
             }
             // The chain's own ends stay where they are, so that joined chains still meet.
-            const int first = i == 0 ? 0 : std::min(lo, hi);
-            const int last = j == n - 1 ? n - 1 : std::max(lo, hi);
-            const int keep[4] = {first, std::min(lo, hi), std::max(lo, hi), last};
+            // A column whose points lie within one pixel row needs only one of them.
+            const bool flat = m_chain[hi].y() - m_chain[lo].y() < m_row;
+            const int low = flat ? j : std::min(lo, hi), high = flat ? j : std::max(lo, hi);
+            const int first = i == 0 ? 0 : low;
+            const int last = j == n - 1 ? n - 1 : high;
+            const int keep[4] = {first, low, high, last};
             int prev = -1;
             for (int k : keep)
                 if (k > prev) {
@@ -171,6 +177,7 @@ private:
     const TChartSeries &m_s;
     QVector<QPointF> m_chain;
     double m_column = 0; // model x of one device pixel column; 0 draws every point
+    double m_row = 0;    // model y of one device pixel row
 };
 
 void DrawSeries2D(const TChart &chart, const TLayout &l, QPainter &p)
