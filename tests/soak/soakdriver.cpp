@@ -179,14 +179,20 @@ QList<double> ReportedVoltages(const QList<SimFrame> &frames, int line, int addr
     return r;
 }
 
-// The measured voltages of a recording file's rows; the error text when a line is not a row.
-QList<double> RecordedVoltages(const QString &file, QString *error)
+struct RecordRow
 {
-    QList<double> r;
+    double u = 0;    // measured
+    double uSet = 0; // requested
+};
+
+// The rows of a recording file; the error text when a line is not a row.
+QList<RecordRow> RecordedRows(const QString &file, QString *error)
+{
+    QList<RecordRow> r;
     const QByteArray all = ReadFile(file);
     const QStringList lines = FromCp1250(all).split(QStringLiteral("\r\n"));
     static const QRegularExpression row(
-        QStringLiteral("^\\d{1,2}:\\d{1,2}:\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};(-?\\d+);-?\\d+$"));
+        QStringLiteral("^\\d{1,2}:\\d{1,2}:\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};(-?\\d+);(-?\\d+)$"));
     for (int i = 0; i < lines.size(); ++i) {
         if (i < 2 || (i == lines.size() - 1 && lines[i].isEmpty()))
             continue;
@@ -195,7 +201,7 @@ QList<double> RecordedVoltages(const QString &file, QString *error)
             *error = QStringLiteral("line %1 is not a row: %2").arg(i + 1).arg(lines[i]);
             return r;
         }
-        r << m.captured(1).toDouble();
+        r << RecordRow{m.captured(1).toDouble(), m.captured(2).toDouble()};
     }
     return r;
 }
@@ -204,12 +210,27 @@ QList<double> RecordedVoltages(const QString &file, QString *error)
 // nothing in between that it did not report. The first reported value is the one the source
 // already had when recording began (no row for it, unless a program step wrote one), and the
 // last reply may have been under way when the program ended.
-QString CheckRecording(const QList<double> &reported, const QList<double> &recorded,
+//
+// A program's step change writes a row too, with the new requested voltage and the measured
+// one as it stands; so a reading whose own row was lost would still show up, one step row
+// later. A row that brings a new measured voltage must therefore keep the requested voltage
+// of the row before it: only a reading changes one without the other.
+QString CheckRecording(const QList<double> &reported, const QList<RecordRow> &rows,
                        int *changes)
 {
     const QList<double> s = Collapsed(reported);
-    const QList<double> f = Collapsed(recorded);
     *changes = qMax(0, int(s.size()) - 1);
+    QList<double> recorded;
+    for (int i = 0; i < rows.size(); ++i) {
+        recorded << rows[i].u;
+        if (i > 0 && rows[i].u != rows[i - 1].u && rows[i].uSet != rows[i - 1].uSet)
+            return QStringLiteral("row %1 brings U %2 with a step to Uset %3: the reading's "
+                                  "own row is missing")
+                .arg(i + 3)
+                .arg(rows[i].u)
+                .arg(rows[i].uSet);
+    }
+    const QList<double> f = Collapsed(recorded);
     if (s.isEmpty())
         return QStringLiteral("the simulator reported no voltage");
     for (int first = 0; first <= 1; ++first)
@@ -421,7 +442,7 @@ int main(int argc, char *argv[])
     int totalChanges = 0;
     for (const auto &[s, file] : recordings) {
         QString error;
-        const QList<double> recorded = RecordedVoltages(file, &error);
+        const QList<RecordRow> recorded = RecordedRows(file, &error);
         int changes = 0;
         if (error.isEmpty())
             error = CheckRecording(ReportedVoltages(frames, s.line, s.address), recorded, &changes);
