@@ -411,7 +411,7 @@ void TstWholeSystem::twoProgramsRunWithRecording()
         const QByteArray bytes = ReadFile(file);
         QVERIFY(bytes.endsWith("\r\n"));
         QList<QByteArray> lines = bytes.chopped(1).split('\n');
-        QCOMPARE(lines.size(), 2 + 5);
+        QVERIFY2(lines.size() == 2 + 5, bytes.constData());
         QStringList values;
         QDateTime last = m_started.addMSecs(-m_started.time().msec());
         for (int i = 2; i < lines.size(); ++i) {
@@ -626,6 +626,18 @@ void TstWholeSystem::freedSlotReusedAndIdleLineClosed()
     const qsizetype turns = FramesTo(m_prog->Sim(), 1, 7).count("@07TOL?95\r");
     QTRY_VERIFY_WITH_TIMEOUT(FramesTo(m_prog->Sim(), 1, 7).count("@07TOL?95\r") > turns, 5000);
     QCOMPARE(m_prog->Sim().Received(2).size(), frames);
+
+    // The line opens again with the next source connected on it, into the lowest free slot;
+    // the source kept its state meanwhile.
+    QCOMPARE(m_prog->Connect(2, 12), 3);
+    QVERIFY(DM->PortB->Active());
+    const TDevice &again = Devices[3];
+    QTRY_COMPARE_WITH_TIMEOUT(again.Label1->text(), QStringLiteral("3: Adr.12,  ZDR60   v.č.: A77\r"),
+                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(again.Shape1->BrushColor(), Lime, 5000);
+    QCOMPARE(again.PanelCol->Color(), Lime);
+    QCOMPARE(again.CheckBox1->text(), QStringLiteral("Record"));
+    QVERIFY(!again.CheckBox1->isChecked());
     QVERIFY2(m_prog->Errors().isEmpty(), qPrintable(m_prog->Errors().join('\n')));
 }
 
