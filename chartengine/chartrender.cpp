@@ -61,7 +61,10 @@ void ValueTicks(TLayout &l, double lengthPx, double spacingPx)
 class TChainWalker
 {
 public:
-    TChainWalker(const TLayout &l, const TChartSeries &s) : m_l(l), m_s(s)
+    // onePerColumn: a dense column keeps only its point farthest from the one kept before
+    // (the 3D ribbons, whose pieces cost far more than a line and show no finer detail).
+    TChainWalker(const TLayout &l, const TChartSeries &s, bool onePerColumn = false)
+        : m_l(l), m_s(s), m_one(onePerColumn)
     {
         // The model width of one device pixel column along the traces, taken where the box
         // is drawn widest (front or back edge).
@@ -158,7 +161,13 @@ private:
             // The chain's own ends stay where they are, so that joined chains still meet.
             // A column whose points lie within one pixel row needs only one of them.
             const bool flat = m_chain[hi].y() - m_chain[lo].y() < m_row;
-            const int low = flat ? j : std::min(lo, hi), high = flat ? j : std::max(lo, hi);
+            int low = flat ? j : std::min(lo, hi), high = flat ? j : std::max(lo, hi);
+            if (m_one && !flat) {
+                const double before = out > 0 ? m_chain[out - 1].y() : m_chain[i].y();
+                low = high = std::fabs(m_chain[lo].y() - before) > std::fabs(m_chain[hi].y() - before)
+                                 ? lo
+                                 : hi;
+            }
             const int first = i == 0 ? 0 : low;
             const int last = j == n - 1 ? n - 1 : high;
             const int keep[4] = {first, low, high, last};
@@ -178,6 +187,7 @@ private:
     QVector<QPointF> m_chain;
     double m_column = 0; // model x of one device pixel column; 0 draws every point
     double m_row = 0;    // model y of one device pixel row
+    bool m_one = false;
 };
 
 void DrawSeries2D(const TChart &chart, const TLayout &l, QPainter &p)
@@ -294,7 +304,7 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
         const TChartSeries &s = *chart.Series(active[j]);
         const double z0 = j * slot + gap / 2, z1 = (j + 1) * slot - gap / 2;
         pieces.clear();
-        TChainWalker(l, s).Walk([&](const QVector<QPointF> &chain, QRgb colour) {
+        TChainWalker(l, s, true).Walk([&](const QVector<QPointF> &chain, QRgb colour) {
             const int n = int(chain.size());
             front.resize(n);
             back.resize(n);

@@ -249,16 +249,17 @@ void TAfComPortEventThread::Execute()
 
 // A reply comes character by character at the line's speed, and the first one wakes this
 // thread. Handing each character over on its own would wake the interface thread once a
-// millisecond at 9600 bit/s; instead the thread waits while more keep coming, two
-// character times at a time, up to MaxGatherMs, and then reports them together. The last
-// character of a burst is reported at most two character times late. False when the
+// millisecond at 9600 bit/s; instead the thread waits while more keep coming, one and a
+// half character times at a time (the next character is due after one), up to MaxGatherMs,
+// and then reports them together. The last character of a burst is reported one and a
+// half character times late (1.6 ms at 9600 bit/s), well within a tick. False when the
 // thread is told to stop meanwhile.
 bool TAfComPortEventThread::GatherBurst()
 {
     using Clock = std::chrono::steady_clock;
     TAfComPortCore &core = *m_core;
     const auto end = Clock::now() + std::chrono::milliseconds(MaxGatherMs);
-    const long gapNs = 2L * long(core.m_charMicros.load()) * 1000L;
+    const long gapNs = 3L * long(core.m_charMicros.load()) * 1000L / 2L;
     int seen;
     {
         std::lock_guard lock(core.m_readLock);
