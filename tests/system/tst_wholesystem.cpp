@@ -1,15 +1,17 @@
 // One operator's session with the whole program, through the real serial layer and the
 // source simulator on two lines, from a fresh settings file to the end button:
 //
-//   line A: address 1, a source that can stabilise (slot 1); address 5, silent (slot 2)
+//   line A: address 1, a source that can stabilise (slot 1); address 5, silent (slot 2);
+//           address 7, connected later into the freed slot 2
 //   line B: address 3, type ZDR150 (slot 3); address 12, type ZDR60 (slot 4)
 //
 // The operator connects the four sources through the dialog, sets voltages and a
 // tolerance, switches outputs and stabilisation, enters a program in the editor and saves
 // it, loads it for the second source, runs both programs at once with recording on, ticks
 // both in the chart, changes the chart's span and axis, exports the chart, switches to
-// English, removes the silent source and ends the program. Checked on the way and at the
-// end: the frames the simulator received, the panels, the communication memos, the
+// English, removes the silent source, connects another into its slot, empties line B and
+// connects on it again, and ends the program with its end button. Checked on the way and
+// at the end: the frames the simulator received, the panels, the communication memos, the
 // program, recording and export files and the settings file.
 
 #include "afcomport.h"
