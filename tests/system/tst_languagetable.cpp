@@ -14,8 +14,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -74,8 +74,7 @@ QList<TRow> WindowRows()
         {"ButtOutOn caption", [m] { return m->ButtOutOn->text(); }, "Výstup - zap", "Out - on"},
         {"ButtOutOn hint", [m] { return m->ButtOutOn->toolTip(); },
          "Zapnout výstup u všech zařízení", "Switch on for all devices"},
-        {"ButtOutOff caption", [m] { return m->ButtOutOff->text(); }, "Výstup - vyp",
-         "Out - off"},
+        {"ButtOutOff caption", [m] { return m->ButtOutOff->text(); }, "Výstup - vyp", "Out - off"},
         {"ButtOutOff hint", [m] { return m->ButtOutOff->toolTip(); },
          "Vypnout výstup u všech zařízení", "Switch off for all devices"},
         {"Buttoff hint", [m] { return m->Buttoff->toolTip(); }, "Nastaví 0V pro všechna zařízení",
@@ -94,8 +93,8 @@ QList<TRow> WindowRows()
         {"Label14", [m] { return m->Label14->text(); }, "Natočení", "Rotation"},
         {"FormPripoj caption", [] { return FormPripoj->windowTitle(); }, "Připojení zařízení",
          "Addition device"},
-        {"FormPripoj.Label1", [] { return Pripoj<QLabel>("Label1")->text(); }, "Adresa:",
-         "Address:"},
+        {"FormPripoj.Label1", [] { return Pripoj<QLabel>("Label1")->text(); },
+         "Adresa:", "Address:"},
         {"FormPripoj.Button1", [] { return Pripoj<QPushButton>("Button1")->text(); }, "Připoj",
          "Add"},
         {"FormPripoj.Button2", [] { return Pripoj<QPushButton>("Button2")->text(); }, "Storno",
@@ -210,12 +209,14 @@ QString GarbledIn(const QString &text, bool czech)
 {
     static const QString czechLetters = QStringLiteral("áčďéěíňóřšťúůýžÁČĎÉĚÍŇÓŘŠŤÚŮÝŽ");
     for (QChar c : text) {
-        const bool bad = c == QChar::ReplacementCharacter
-                         || (c != QLatin1Char('\n') && c.category() == QChar::Other_Control)
-                         || (c.unicode() >= 0x80 && c.isLetter()
-                             && !(czech && czechLetters.contains(c)));
+        const bool bad =
+            c == QChar::ReplacementCharacter ||
+            (c != QLatin1Char('\n') && c.category() == QChar::Other_Control) ||
+            (c.unicode() >= 0x80 && c.isLetter() && !(czech && czechLetters.contains(c)));
         if (bad)
-            return QStringLiteral("\"%1\" [U+%2]").arg(text).arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            return QStringLiteral("\"%1\" [U+%2]")
+                .arg(text)
+                .arg(c.unicode(), 4, 16, QLatin1Char('0'));
     }
     return {};
 }
@@ -277,8 +278,8 @@ static QStringList TemplateTexts()
 void TstLanguageTable::initTestCase()
 {
     m_prog = std::make_unique<WholeProgram>();
-    const QString err = m_prog->Start({{"addr=1,slew=0", "addr=2,slew=0"}, {"addr=7,slew=0"}},
-                                      {}, "[Setup]\r\nLang=cz\r\n");
+    const QString err = m_prog->Start({{"addr=1,slew=0", "addr=2,slew=0"}, {"addr=7,slew=0"}}, {},
+                                      "[Setup]\r\nLang=cz\r\n");
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QVERIFY(QTest::qWaitForWindowExposed(FormMain));
     for (const auto &f : FixedTexts())
@@ -438,9 +439,8 @@ void TstLanguageTable::stringTableHoldsCleanCzech()
     for (int id = 0; id < sStrCount; ++id) {
         for (TLangSet set : {lsCzech, lsEnglish}) {
             const QString text = LoadStr(TStrId(id), set);
-            const QString where = QStringLiteral("text %1 (%2): ")
-                                      .arg(id)
-                                      .arg(set == lsCzech ? "cz" : "en");
+            const QString where =
+                QStringLiteral("text %1 (%2): ").arg(id).arg(set == lsCzech ? "cz" : "en");
             QVERIFY2(!text.isEmpty(), qPrintable(where));
             const QString garbled = GarbledIn(text, set == lsCzech);
             QVERIFY2(garbled.isEmpty(), qPrintable(where + garbled));
@@ -448,8 +448,8 @@ void TstLanguageTable::stringTableHoldsCleanCzech()
                 accented += czechLetters.contains(c);
             // UTF-8 bytes taken for code-page letters would read back as valid UTF-8.
             const QByteArray bytes = ToCp1250(text);
-            if (FromCp1250(bytes) == text
-                && text.contains(QRegularExpression(QStringLiteral("[^\\x00-\\x7F]")))) {
+            if (FromCp1250(bytes) == text &&
+                text.contains(QRegularExpression(QStringLiteral("[^\\x00-\\x7F]")))) {
                 QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
                 const QString again = utf8.decode(bytes);
                 QVERIFY2(utf8.hasError() || again == text, qPrintable(where + text));
@@ -483,8 +483,7 @@ void TstLanguageTable::everyShownTextIsCleanCzech()
                 if (text.endsWith(QLatin1Char('\r')) && w->objectName() == QLatin1String("Label1"))
                     text.chop(1);
                 texts << text;
-            }
-            else if (auto *b = qobject_cast<QAbstractButton *>(w))
+            } else if (auto *b = qobject_cast<QAbstractButton *>(w))
                 texts << b->text();
             else if (auto *t = qobject_cast<QTabWidget *>(w))
                 for (int i = 0; i < t->count(); ++i)
@@ -526,9 +525,11 @@ void TstLanguageTable::czechLettersInRecordingAndExport()
     QTest::mouseClick(Devices[2].CheckBox1, Qt::LeftButton);
     const QByteArray rec1 = ReadFile(m_prog->Dir() + "/Dev_no1 adr.1.csv");
     const QByteArray rec2 = ReadFile(m_prog->Dir() + "/Dev_no2 adr.2.csv");
-    QVERIFY2(rec1.startsWith("Zdroj \xE8.1 adr.1\r\nDatum a \xE8" "as;U [V];Uset [V]\r\n"),
+    QVERIFY2(rec1.startsWith("Zdroj \xE8.1 adr.1\r\nDatum a \xE8"
+                             "as;U [V];Uset [V]\r\n"),
              qPrintable(Hex(rec1.left(60))));
-    QVERIFY2(rec2.startsWith("Zdroj \xE8.2 adr.2\r\nDatum a \xE8" "as;U [V];Uset [V]\r\n"),
+    QVERIFY2(rec2.startsWith("Zdroj \xE8.2 adr.2\r\nDatum a \xE8"
+                             "as;U [V];Uset [V]\r\n"),
              qPrintable(Hex(rec2.left(60))));
 
     // Export in each language: on the chart page (F2) the operator ticks the first source
@@ -572,15 +573,15 @@ void TstLanguageTable::czechLettersInTheSettingsFile()
     const QString ini = m_prog->IniPath();
     m_prog->Stop();
     const QByteArray bytes = ReadFile(ini);
-    const QByteArray path = "Path=" + m_prog->Dir().toLatin1()
-                            + "/nap\xEC" "t\xED_\x9Elu\x9Dou\xE8k\xFD.prg\r\n";
+    const QByteArray path = "Path=" + m_prog->Dir().toLatin1() +
+                            "/nap\xEC"
+                            "t\xED_\x9Elu\x9Dou\xE8k\xFD.prg\r\n";
     QVERIFY2(bytes.contains(path), qPrintable(Hex(bytes)));
     QVERIFY(bytes.contains("Lang=cz\r\n"));
 
     // The next run reads the same letters back and shows them in the editor.
     WholeProgram next;
-    const QString err = next.Start({{"addr=1,slew=0"}}, {},
-                                   "[Setup]\r\n" + path + "Lang=en\r\n");
+    const QString err = next.Start({{"addr=1,slew=0"}}, {}, "[Setup]\r\n" + path + "Lang=en\r\n");
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QCOMPARE(ProgramPath, name);
     QCOMPARE(LangCode, QStringLiteral("en"));

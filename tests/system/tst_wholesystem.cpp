@@ -20,6 +20,7 @@
 #include "tchart.h"
 #include "wholeprogram.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -130,9 +131,9 @@ void TstWholeSystem::initTestCase()
 {
     m_started = QDateTime::currentDateTime();
     m_prog = std::make_unique<WholeProgram>();
-    const QString err = m_prog->Start(
-        {{"addr=1,type=ZDR300-S,tol=2,slew=0", "addr=5,silent", "addr=7,slew=0"},
-         {"addr=3,type=ZDR150,u=7,slew=0", "addr=12,type=ZDR60,serial=A77,slew=0"}});
+    const QString err =
+        m_prog->Start({{"addr=1,type=ZDR300-S,tol=2,slew=0", "addr=5,silent", "addr=7,slew=0"},
+                       {"addr=3,type=ZDR150,u=7,slew=0", "addr=12,type=ZDR60,serial=A77,slew=0"}});
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QVERIFY(QTest::qWaitForWindowExposed(FormMain));
 }
@@ -198,7 +199,8 @@ void TstWholeSystem::panelsShowTheSources()
         QVERIFY(d.ButtSt->isEnabled());
     }
     // The reply's carriage return ends the title as a blank: the title keeps to one line.
-    QVERIFY(Devices[1].Label1->height() < 2 * QFontMetrics(Devices[1].Label1->font()).lineSpacing());
+    QVERIFY(Devices[1].Label1->height() <
+            2 * QFontMetrics(Devices[1].Label1->font()).lineSpacing());
     // Only the first can stabilise.
     QVERIFY(Devices[1].Edit2->isEnabled());
     QVERIFY(Devices[1].Label3->isEnabled());
@@ -262,10 +264,9 @@ void TstWholeSystem::commandsReachTheWire()
     const QList<QByteArray> toA = FramesTo(sim, 1, 1);
     const qsizetype first = toA.indexOf("@01TOL585\r");
     QVERIFY(first > 0);
-    const QList<QByteArray> turn = {"@01TOL585\r",   "@01NAP012D3\r", "@01NAP???FD\r",
-                                    "@01OUT18A\r",   "@01OUT?98\r",   "@01STA17A\r",
-                                    "@01STA?88\r",   "@01NAP???FD\r", "@01ID?2D\r",
-                                    "@01TOL?8F\r"};
+    const QList<QByteArray> turn = {
+        "@01TOL585\r", "@01NAP012D3\r", "@01NAP???FD\r", "@01OUT18A\r", "@01OUT?98\r",
+        "@01STA17A\r", "@01STA?88\r",   "@01NAP???FD\r", "@01ID?2D\r",  "@01TOL?8F\r"};
     QCOMPARE(toA.mid(first, turn.size()), turn);
     QCOMPARE(SetFramesTo(sim, 1, 1),
              (QList<QByteArray>{"@01TOL585\r", "@01NAP012D3\r", "@01OUT18A\r", "@01STA17A\r"}));
@@ -365,8 +366,10 @@ void TstWholeSystem::twoProgramsRunWithRecording()
     const QString rec3 = m_prog->Dir() + QStringLiteral("/Dev_no3 adr.3.csv");
     const QString rec4 = m_prog->Dir() + QStringLiteral("/Dev_no4 adr.12.csv");
     QCOMPARE(Devices[3].RecFile, QStringLiteral("Dev_no3 adr.3.csv"));
-    QCOMPARE(ReadFile(rec3), QByteArray("Zdroj \xE8.3 adr.3\r\nDatum a \xE8" "as;U [V];Uset [V]\r\n"));
-    QCOMPARE(ReadFile(rec4), QByteArray("Zdroj \xE8.4 adr.12\r\nDatum a \xE8" "as;U [V];Uset [V]\r\n"));
+    QCOMPARE(ReadFile(rec3), QByteArray("Zdroj \xE8.3 adr.3\r\nDatum a \xE8"
+                                        "as;U [V];Uset [V]\r\n"));
+    QCOMPARE(ReadFile(rec4), QByteArray("Zdroj \xE8.4 adr.12\r\nDatum a \xE8"
+                                        "as;U [V];Uset [V]\r\n"));
     QTest::keyClick(m, Qt::Key_F2);
     QCOMPARE(m->PageCont->currentWidget(), m->Page2);
     tickInChart(2);
@@ -420,11 +423,10 @@ void TstWholeSystem::twoProgramsRunWithRecording()
             QVERIFY(lines[i].endsWith('\r'));
             const auto match = row.match(QString::fromLatin1(lines[i].chopped(1)));
             QVERIFY2(match.hasMatch(), lines[i].constData());
-            const QDateTime when(
-                QDate(match.captured(3).toInt(), match.captured(2).toInt(),
-                      match.captured(1).toInt()),
-                QTime(match.captured(4).toInt(), match.captured(5).toInt(),
-                      match.captured(6).toInt(), match.captured(7).toInt()));
+            const QDateTime when(QDate(match.captured(3).toInt(), match.captured(2).toInt(),
+                                       match.captured(1).toInt()),
+                                 QTime(match.captured(4).toInt(), match.captured(5).toInt(),
+                                       match.captured(6).toInt(), match.captured(7).toInt()));
             QVERIFY2(when >= last && when <= now, lines[i].constData());
             last = when;
             values << match.captured(8) + ';' + match.captured(9);
@@ -436,6 +438,19 @@ void TstWholeSystem::twoProgramsRunWithRecording()
 void TstWholeSystem::chartAndExport()
 {
     TFormMain *m = m_prog->Form();
+    // The operator recolours the second programmed source: its next points take the new
+    // colour, the earlier ones keep theirs.
+    const QColor purple(0x80, 0x00, 0x80);
+    const int recoloured = m->Graf->Series(3)->Count();
+    QVERIFY(recoloured > 0);
+    QTimer::singleShot(0, this, [purple] {
+        DM->ColorDial->setCurrentColor(purple);
+        DM->ColorDial->accept();
+    });
+    QTest::mouseClick(Devices[4].ButtonColor, Qt::LeftButton);
+    QCOMPARE(Devices[4].PanelCol->Color(), purple);
+    QTRY_VERIFY_WITH_TIMEOUT(m->Graf->Series(3)->Count() >= recoloured + 2, 4000);
+
     QTest::keyClick(m, Qt::Key_F2);
     // A span of 60 s and an axis up to 50 V, typed as the operator does.
     m->MaxX->selectAll();
@@ -481,7 +496,10 @@ void TstWholeSystem::chartAndExport()
             QVERIFY2(ok, ys[i].constData());
             QCOMPARE(double(y), series->YValue(i));
             QVERIFY2(voltages[k - 2].contains(y), ys[i].constData());
-            QCOMPARE(series->PointColor(i), Devices[k + 1].PanelCol->Color());
+            const QColor colour = k == 3 && i < recoloured ? QColor(0xFF, 0xFF, 0)
+                                  : k == 3                 ? purple
+                                                           : Lime;
+            QCOMPARE(series->PointColor(i), colour);
         }
     }
     QTest::keyClick(m, Qt::Key_F1);
@@ -610,8 +628,8 @@ void TstWholeSystem::freedSlotReusedAndIdleLineClosed()
     QCOMPARE(m->CheckZaz->item(1)->text(), QStringLiteral("02: Adr. = 7"));
     QVERIFY(!m->CheckZaz->Checked(1));
     QVERIFY(!m->Graf->Series(1)->Active());
-    QTRY_COMPARE_WITH_TIMEOUT(d.Label1->text(), QStringLiteral("2: Adr.7,  ZDR300-S   v.č.: 1007\r"),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(d.Label1->text(),
+                              QStringLiteral("2: Adr.7,  ZDR300-S   v.č.: 1007\r"), 5000);
     QCOMPARE(d.Disp1->text(), QStringLiteral("U = 000 V"));
     QTRY_VERIFY_WITH_TIMEOUT(FramesTo(m_prog->Sim(), 1, 7).contains("@07TOL?95\r"), 5000);
 
@@ -634,8 +652,8 @@ void TstWholeSystem::freedSlotReusedAndIdleLineClosed()
     QCOMPARE(m_prog->Connect(2, 12), 3);
     QVERIFY(DM->PortB->Active());
     const TDevice &again = Devices[3];
-    QTRY_COMPARE_WITH_TIMEOUT(again.Label1->text(), QStringLiteral("3: Adr.12,  ZDR60   v.č.: A77\r"),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(again.Label1->text(),
+                              QStringLiteral("3: Adr.12,  ZDR60   v.č.: A77\r"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(again.Shape1->BrushColor(), Lime, 5000);
     QCOMPARE(again.PanelCol->Color(), Lime);
     QCOMPARE(again.CheckBox1->text(), QStringLiteral("Record"));
@@ -651,7 +669,8 @@ void TstWholeSystem::endWritesTheSettings()
     QVERIFY(m_prog->EndByButton());
     QVERIFY2(m_prog->Errors().isEmpty(), qPrintable(m_prog->Errors().join('\n')));
 
-    const QByteArray path = m_prog->Dir().toLocal8Bit() + "/rampa_nap\xEC" "t\xED.prg";
+    const QByteArray path = m_prog->Dir().toLocal8Bit() + "/rampa_nap\xEC"
+                                                          "t\xED.prg";
     // The section the program did not know is kept as it was; its own section follows.
     QByteArray saved = ReadFile(ini);
     QVERIFY(saved.startsWith(ports));
