@@ -116,6 +116,9 @@ void TAfCustomSerialPort::WriteData(const char *buffer, int count)
 {
     if (count == 0)
         return;
+    // The buffer's emptying follows this write: only a listener's notice is worth waking
+    // the interface thread for, once for every frame sent.
+    m_announceOutFree = bool(OnOutBufFree);
     if (!m_core->WriteData(buffer, count))
         SignalError(QStringLiteral("Write data error [requested: %1, free: %2]")
                         .arg(count)
@@ -261,6 +264,8 @@ void TAfCustomSerialPort::SetWriteThreadPriority(TThreadPriority v)
 void TAfCustomSerialPort::CoreEvent(TAfCoreEvent kind, uint32_t data, std::exception_ptr error)
 {
     if (m_closing || m_destroying)
+        return;
+    if (kind == ekOutFree && !m_announceOutFree)
         return;
     // The kind and data travel with the hand-over, so a hand-over that ran out of time and
     // is handled late still carries its own event. A dropped one is lost on purpose.

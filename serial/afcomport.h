@@ -133,6 +133,9 @@ private:
     uint32_t m_syncId = 0;
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_destroying{false};
+    // Whether OnOutBufFree was set at the last write; noted on the interface thread and read
+    // by the event thread, which hands the emptied-buffer notice over only then.
+    std::atomic<bool> m_announceOutFree{true};
     TAfPortSettings m_settings;
     TAfDCB m_dcb;
     bool m_dtr = true;

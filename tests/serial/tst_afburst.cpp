@@ -114,6 +114,19 @@ private slots:
         QVERIFY2(m_counts.size() >= 4, qPrintable(QString::number(m_counts.size())));
     }
 
+    void outBufFreeHandlerSetBetweenWrites()
+    {
+        // No listener at the first write: the notice may be left out. A listener set
+        // afterwards hears the emptying after the next write.
+        m_port->WriteString("@01ID?\r");
+        QVERIFY(m_pty->Read(7, 3000).endsWith("@01ID?\r"));
+        int free = 0;
+        m_port->OnOutBufFree = [&free](QObject *) { ++free; };
+        m_port->WriteString("@01NAP???\r");
+        QTRY_VERIFY(free >= 1);
+        m_port->OnOutBufFree = nullptr;
+    }
+
     void closedInTheMiddleOfABurst()
     {
         Trickle t(*m_pty, Pattern(300, 3));
