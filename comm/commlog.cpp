@@ -1,5 +1,6 @@
 #include "commlog.h"
 
+#include "cp1250.h"
 #include "forms.h"
 #include "global.h"
 
@@ -107,6 +108,13 @@ void KeepPaired(QPlainTextEdit *sent, QPlainTextEdit *recv)
 
 QString LogText(const QByteArray &Bytes)
 {
+    // Bytes beyond ASCII are the code page's letters, as in every text of the program.
+    static const QString upper = [] {
+        QByteArray bytes(0x80, '\0');
+        for (int b = 0x80; b <= 0xFF; ++b)
+            bytes[b - 0x80] = char(b);
+        return FromCp1250(bytes);
+    }();
     QString s;
     s.reserve(Bytes.size());
     for (char ch : Bytes) {
@@ -117,8 +125,10 @@ QString LogText(const QByteArray &Bytes)
             s += QChar(0x2400 + b);
         else if (b == 0x7F)
             s += QChar(0x2421);
-        else
+        else if (b < 0x80)
             s += QChar(b);
+        else
+            s += upper.at(b - 0x80);
     }
     return s;
 }

@@ -3,6 +3,7 @@
 #include "afcomport.h"
 #include "commlog.h"
 #include "controls.h"
+#include "cp1250.h"
 #include "forms.h"
 #include "global.h"
 #include "recording.h"
@@ -186,8 +187,10 @@ void ParseReply(int Slot)
     if (int p = int(t.indexOf(QLatin1String("TYP"))); p >= 0) {
         t = t.mid(p + 3);
         const int vc = int(t.indexOf(QLatin1String("VC")));
-        const QString type = vc >= 0 ? t.left(vc) : t;
-        const QString serial = vc >= 0 ? t.mid(vc + 2) : QString();
+        // The reply holds the source's 8-bit text, one character per byte; its letters
+        // beyond ASCII are those of the code page, as everywhere else in the program.
+        const QString type = FromCp1250((vc >= 0 ? t.left(vc) : t).toLatin1());
+        const QString serial = vc >= 0 ? FromCp1250(t.mid(vc + 2).toLatin1()) : QString();
         d.TypeText = type + QStringLiteral("   v.č.: ") + serial;
         d.ReqState = 5;
         d.CanStab = t.indexOf(QLatin1String("-S")) >= 5;

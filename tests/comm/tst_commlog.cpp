@@ -24,7 +24,10 @@ void TstCommLog::logText_data()
     QTest::newRow("line feed stays on the line") << QByteArray("#05\nOK\r")
                                                  << QStringLiteral("#05␊OK↵");
     QTest::newRow("nul and delete") << QByteArray("#\0\x7f", 3) << QStringLiteral("#␀␡");
-    QTest::newRow("8-bit byte") << QByteArray("TYP\xe8") << QStringLiteral("TYPè");
+    // Bytes beyond ASCII are code-page letters: 0xE8 is "č", not the "è" of Latin-1.
+    QTest::newRow("8-bit byte") << QByteArray("TYP\xe8") << QStringLiteral("TYPč");
+    QTest::newRow("Czech letters") << QByteArray("\x8a\x9a\xc8\xe8\xd8\xf8\x8e\x9e\xf9\xec")
+                                   << QStringLiteral("ŠšČčŘřŽžůě");
 }
 
 void TstCommLog::logText()

@@ -261,6 +261,10 @@ void TstProtocol::parseSteps_data()
     QTest::newRow("type without VC") << QByteArray("#05TYPZDR300-S\r") << 4 << 5 << true << true
                                      << 7.0 << 2.0 << QStringLiteral("ZDR300-S\r   v.č.: ")
                                      << true << false;
+    // A source's own text in the code page of the program: "ZDRÁČEK-S", serial "Č12".
+    QTest::newRow("Czech type and serial")
+        << QByteArray("#05TYPZDR\xc1\xc8" "EK-SVC\xc8" "12\r") << 4 << 5 << true << true
+        << 7.0 << 2.0 << QStringLiteral("ZDRÁČEK-S   v.č.: Č12\r") << true << false;
     QTest::newRow("tolerance") << QByteArray("#05TOL3\r") << 5 << 1 << true << true << 7.0 << 3.0
                                << none << true << true;
     QTest::newRow("ack then tolerance") << QByteArray("#05OKTOL4\r") << 50 << 1 << true << true

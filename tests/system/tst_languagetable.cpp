@@ -240,6 +240,7 @@ private slots:
     void programEditorFollowsTheLanguage();
     void logEntriesKeepTheLanguageTheyWereWrittenIn();
     void stringTableHoldsCleanCzech();
+    void lettersOfASourceInTheCodePage();
     void everyShownTextIsCleanCzech();
     void czechLettersInRecordingAndExport();
     void czechLettersInTheSettingsFile();
@@ -278,8 +279,17 @@ static QStringList TemplateTexts()
 void TstLanguageTable::initTestCase()
 {
     m_prog = std::make_unique<WholeProgram>();
-    const QString err = m_prog->Start({{"addr=1,slew=0", "addr=2,slew=0"}, {"addr=7,slew=0"}}, {},
-                                      "[Setup]\r\nLang=cz\r\n");
+    // Line C carries a source whose type and serial number hold Czech letters in the code
+    // page; they come through a configuration file because a command line is UTF-8.
+    const QByteArray lineC = m_prog->Dir().toLocal8Bit() + "/lineC";
+    const QString config = m_prog->Dir() + QStringLiteral("/czech.cfg");
+    QVERIFY(WriteFile(config, "--line " + lineC +
+                                  " --source addr=9,type=ZDR\xC1\xC8"
+                                  "EK-S,serial=\xC8"
+                                  "12\n"));
+    const QString err = m_prog->Start({{"addr=1,slew=0", "addr=2,slew=0"}, {"addr=7,slew=0"}},
+                                      {QStringLiteral("--config"), config},
+                                      "COM3=" + lineC + "\r\n[Setup]\r\nLang=cz\r\n");
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QVERIFY(QTest::qWaitForWindowExposed(FormMain));
     for (const auto &f : FixedTexts())
@@ -462,6 +472,18 @@ void TstLanguageTable::stringTableHoldsCleanCzech()
         const QString text = LoadStr(TStrId(id), lsCzech);
         QCOMPARE(FromCp1250(ToCp1250(text)), text);
     }
+}
+
+void TstLanguageTable::lettersOfASourceInTheCodePage()
+{
+    // The source names itself "ZDRÁČEK-S", serial "Č12", in code-page bytes.
+    QCOMPARE(m_prog->Connect(3, 9), 4);
+    QTRY_COMPARE_WITH_TIMEOUT(Devices[4].Label1->text(),
+                              QStringLiteral("4: Adr.9,  ZDRÁČEK-S   v.č.: Č12\r"), 5000);
+    QVERIFY(Devices[4].CanStab);
+    const QStringList log = MemoLines(FormMain->RecvMemo(3));
+    QVERIFY2(!log.filter(QStringLiteral(": #09TYPZDRÁČEK-SVCČ12↵")).isEmpty(),
+             qPrintable(log.join(QLatin1Char('\n'))));
 }
 
 void TstLanguageTable::everyShownTextIsCleanCzech()
