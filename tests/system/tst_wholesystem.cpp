@@ -528,6 +528,12 @@ void TstWholeSystem::languageSwitch()
     QVERIFY(MemoLines(FormMain->RecvMemo(1)).contains(QStringLiteral("Zař.č.2: Neodpovídá")));
     // Recording still on: the files keep their Czech header whatever the language.
     QVERIFY(Devices[3].CheckBox1->isChecked());
+
+    // The last source's output goes off by its "Out" label.
+    QTest::mouseClick(Devices[4].Label2, Qt::LeftButton);
+    QVERIFY(Devices[4].PendOut && !Devices[4].OutSet);
+    QTRY_COMPARE_WITH_TIMEOUT(Devices[4].Shape1->BrushColor(), Red, 5000);
+    QCOMPARE(SetFramesTo(m_prog->Sim(), 2, 12).constLast(), QByteArray("@0COUT09B\r"));
 }
 
 void TstWholeSystem::removeTheSilentSource()
@@ -649,12 +655,14 @@ void TstWholeSystem::freedSlotReusedAndIdleLineClosed()
 
     // The line opens again with the next source connected on it, into the lowest free slot;
     // the source kept its state meanwhile.
+    QCOMPARE(SetFramesTo(m_prog->Sim(), 2, 12).size(), 6);
     QCOMPARE(m_prog->Connect(2, 12), 3);
     QVERIFY(DM->PortB->Active());
     const TDevice &again = Devices[3];
     QTRY_COMPARE_WITH_TIMEOUT(again.Label1->text(),
                               QStringLiteral("3: Adr.12,  ZDR60   v.č.: A77\r"), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(again.Shape1->BrushColor(), Lime, 5000);
+    // Its output, switched off before, shows once the source is asked for it.
+    QTRY_COMPARE_WITH_TIMEOUT(again.Shape1->BrushColor(), Red, 5000);
     QCOMPARE(again.PanelCol->Color(), Lime);
     QCOMPARE(again.CheckBox1->text(), QStringLiteral("Record"));
     QVERIFY(!again.CheckBox1->isChecked());
