@@ -156,6 +156,11 @@ bool TIniFile::ValueExists(const QString &section, const QString &key) const
 void TIniFile::WriteString(const QString &section, const QString &key, const QString &text)
 {
     const QString value = StoredValue(text);
+    // A file that is there but cannot be read would be replaced by the few keys written
+    // here, and whatever else it held would be lost: leave it alone and say so.
+    if (QFile::exists(m_fileName) && !QFile(m_fileName).open(QIODevice::ReadOnly))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1").arg(m_fileName).toStdString());
     TLines lines = load();
     const TFound f = find(lines, section, key);
     if (f.keyLine >= 0) {
