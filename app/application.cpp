@@ -85,6 +85,10 @@ void InstallTerminationHandler()
         while (::read(TerminationPipe[0], buf, sizeof buf) > 0) {
         }
         QCoreApplication::quit();
+        // Once the run's loop has ended, all that can still wait is the message box about
+        // settings that could not be written: the request ends that wait as well.
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
     });
     struct sigaction sa = {};
     sa.sa_handler = OnTerminationSignal;
