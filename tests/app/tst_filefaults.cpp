@@ -139,7 +139,9 @@ void TstFileFaults::recordingFileTakenAway()
         undo = [] {};
     } else if (fault == QLatin1String("read-only")) {
         QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
-        undo = [file] { QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner); };
+        undo = [file] {
+            QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        };
     } else if (fault == QLatin1String("folder")) {
         QVERIFY(QFile::rename(file, file + QStringLiteral(".kept")));
         QVERIFY(QDir().mkdir(file));
@@ -151,8 +153,8 @@ void TstFileFaults::recordingFileTakenAway()
         QVERIFY(QFile::remove(file)); // a row must create it again, in a folder that refuses
         QVERIFY(QFile::setPermissions(wp.Dir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         undo = [&wp, file, before] {
-            QFile::setPermissions(wp.Dir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                | QFileDevice::ExeOwner);
+            QFile::setPermissions(wp.Dir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner);
             WriteFile(file, before);
         };
     } else {
@@ -322,8 +324,8 @@ void TstFileFaults::binaryProgramFileIsRefused()
         QFAIL("binary content was taken as a program");
     } catch (const EConvertError &e) {
         const QString m = QString::fromUtf8(e.what());
-        QVERIFY2(m.endsWith(QLatin1String("' is not a valid integer value"))
-                     || m.contains(QLatin1String("is not a valid step number")),
+        QVERIFY2(m.endsWith(QLatin1String("' is not a valid integer value")) ||
+                     m.contains(QLatin1String("is not a valid step number")),
                  qPrintable(m));
     }
     // The table in the editor is the one it had.

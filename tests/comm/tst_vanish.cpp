@@ -40,8 +40,8 @@ double CpuSeconds()
 bool ShowsNoAnswer(int slot)
 {
     const TDevice &d = Devices[slot];
-    return d.Used && d.PanNekom && !d.PanNekom->isHidden()
-           && d.PanNekom->Caption() == QLatin1String("NEKOMUNIKUJE");
+    return d.Used && d.PanNekom && !d.PanNekom->isHidden() &&
+           d.PanNekom->Caption() == QLatin1String("NEKOMUNIKUJE");
 }
 
 // Answering: the overlay gone and the voltage of this run of the simulator read.
@@ -98,8 +98,7 @@ void TstVanish::cleanup()
 
 void TstVanish::startAndConnect()
 {
-    const QString err =
-        m_wp->Start({{"addr=1,u=11,out=1", "addr=2,u=12"}, {"addr=4,u=14,out=1"}});
+    const QString err = m_wp->Start({{"addr=1,u=11,out=1", "addr=2,u=12"}, {"addr=4,u=14,out=1"}});
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QVERIFY(m_wp->Connect(1, 1));
     QVERIFY(m_wp->Connect(1, 2));

@@ -83,17 +83,31 @@ QList<SoakSource> Layout()
                 s.steady = false;
             } else {
                 switch ((a + line) % 8) {
-                case 0: s.items = QStringLiteral("u=%1,out=1,noise=3").arg(volts); break;
-                case 1: s.items = QStringLiteral("u=%1,out=1,delay=400").arg(volts); break;
-                case 2: s.items = QStringLiteral("u=%1,out=1,split=4").arg(volts); break;
-                case 3: s.items = QStringLiteral("u=%1,out=1,garbage").arg(volts); break;
-                case 4: s.items = QStringLiteral("out=1,badvolt"); break;
-                case 5: s.items = QStringLiteral("u=%1,out=1,badtol").arg(volts); break;
+                case 0:
+                    s.items = QStringLiteral("u=%1,out=1,noise=3").arg(volts);
+                    break;
+                case 1:
+                    s.items = QStringLiteral("u=%1,out=1,delay=400").arg(volts);
+                    break;
+                case 2:
+                    s.items = QStringLiteral("u=%1,out=1,split=4").arg(volts);
+                    break;
+                case 3:
+                    s.items = QStringLiteral("u=%1,out=1,garbage").arg(volts);
+                    break;
+                case 4:
+                    s.items = QStringLiteral("out=1,badvolt");
+                    break;
+                case 5:
+                    s.items = QStringLiteral("u=%1,out=1,badtol").arg(volts);
+                    break;
                 case 6:
                     s.items = QStringLiteral("u=%1,out=1,drop=4").arg(volts);
                     s.steady = false;
                     break;
-                default: s.items = QStringLiteral("u=%1,out=0,type=ZDR150").arg(volts); break;
+                default:
+                    s.items = QStringLiteral("u=%1,out=0,type=ZDR150").arg(volts);
+                    break;
                 }
             }
             r << s;
@@ -163,8 +177,8 @@ QString Join(const QList<double> &v, int max = 12)
 // log, junk before the "#" ignored, an unreadable value as -1 (as the program takes it).
 QList<double> ReportedVoltages(const QList<SimFrame> &frames, int line, int address)
 {
-    const QByteArray key = "#" + QByteArray::number(address, 16).toUpper().rightJustified(2, '0')
-                           + "NAP";
+    const QByteArray key =
+        "#" + QByteArray::number(address, 16).toUpper().rightJustified(2, '0') + "NAP";
     QList<double> r;
     for (const SimFrame &f : frames) {
         if (f.line != line || f.kind != "TX")
@@ -191,8 +205,8 @@ QList<RecordRow> RecordedRows(const QString &file, QString *error)
     QList<RecordRow> r;
     const QByteArray all = ReadFile(file);
     const QStringList lines = FromCp1250(all).split(QStringLiteral("\r\n"));
-    static const QRegularExpression row(
-        QStringLiteral("^\\d{1,2}:\\d{1,2}:\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};(-?\\d+);(-?\\d+)$"));
+    static const QRegularExpression row(QStringLiteral(
+        "^\\d{1,2}:\\d{1,2}:\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3};(-?\\d+);(-?\\d+)$"));
     for (int i = 0; i < lines.size(); ++i) {
         if (i < 2 || (i == lines.size() - 1 && lines[i].isEmpty()))
             continue;
@@ -215,8 +229,7 @@ QList<RecordRow> RecordedRows(const QString &file, QString *error)
 // one as it stands; so a reading whose own row was lost would still show up, one step row
 // later. A row that brings a new measured voltage must therefore keep the requested voltage
 // of the row before it: only a reading changes one without the other.
-QString CheckRecording(const QList<double> &reported, const QList<RecordRow> &rows,
-                       int *changes)
+QString CheckRecording(const QList<double> &reported, const QList<RecordRow> &rows, int *changes)
 {
     const QList<double> s = Collapsed(reported);
     *changes = qMax(0, int(s.size()) - 1);
@@ -410,7 +423,8 @@ int main(int argc, char *argv[])
         const TDevice &d = Devices[s.slot];
         const bool nekom = d.PanNekom && !d.PanNekom->isHidden();
         if (!s.answers && !nekom)
-            fail(QStringLiteral("slot %1 (%2) does not show NEKOMUNIKUJE").arg(s.slot).arg(s.items));
+            fail(
+                QStringLiteral("slot %1 (%2) does not show NEKOMUNIKUJE").arg(s.slot).arg(s.items));
         if (s.answers && d.TypeText.isEmpty())
             fail(QStringLiteral("slot %1 (%2) was never served").arg(s.slot).arg(s.items));
         if (s.steady && nekom)
