@@ -12,8 +12,9 @@ cd "$(dirname "$0")/.."
 MINUTES="${1:-10}"
 DIR="${ARDEMO_BUILD_DIR:-build}"
 JUDGE="${ARDEMO_SOAK_JUDGE:-wall}"
-if [[ ! "$MINUTES" =~ ^[0-9]+([.][0-9]+)?$ ]]; then
-    echo "usage: scripts/soak.sh [minutes]" >&2
+# Under a minute the run ends before memory can be judged after the chart has filled.
+if [[ ! "$MINUTES" =~ ^[0-9]+([.][0-9]+)?$ ]] || awk "BEGIN { exit !($MINUTES < 1) }"; then
+    echo "usage: scripts/soak.sh [minutes]   (at least 1)" >&2
     exit 2
 fi
 if [ ! -f "$DIR/CMakeCache.txt" ]; then
