@@ -9,7 +9,7 @@
 #                               and minute 10)
 #
 # Environment: ARDEMO_BENCH_BUILD (build folder, default build-bench), ARDEMO_BENCH_JSON
-# (a copy of the JSON, default bench-results.json in the current folder).
+# (a copy of the JSON, default $TMPDIR/ardemo-bench-results.json, /tmp without TMPDIR).
 # The machine may be shared: the load average is recorded with the figures; run again on a
 # quiet machine before reading much into a failed processor-time figure.
 set -euo pipefail
@@ -32,7 +32,7 @@ for a in "$@"; do
 done
 
 build=${ARDEMO_BENCH_BUILD:-$root/build-bench}
-copy=${ARDEMO_BENCH_JSON:-$PWD/bench-results.json}
+copy=${ARDEMO_BENCH_JSON:-${TMPDIR:-/tmp}/ardemo-bench-results.json}
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
