@@ -113,9 +113,18 @@ void TDM::TSystemTimer()
         form->ButtOutOff->setEnabled(true);
         form->Buttoff->setEnabled(true);
         form->ButtAddDev->setEnabled(DeviceCount < MaxDevices);
-        // Each label reads the clock afresh.
-        form->SetClockText(form->LabCas, LongTimeText(CurrentDateTime().time()));
-        form->SetClockText(form->LabDate, ShortDateText(CurrentDateTime().date()));
+        // The texts change once a second. Between, only the system clock's whole second is
+        // looked at: making the local time reads the status of the time-zone file on every
+        // call, twice a tick. A clock source of a test is read on every pass.
+        const qint64 second =
+            ClockIsSystem() ? QDateTime::currentMSecsSinceEpoch() / 1000 : qint64(-1);
+        if (second < 0 || second != m_clockSecond || m_clockLabel != form->LabCas) {
+            // Each label reads the clock afresh.
+            form->SetClockText(form->LabCas, LongTimeText(CurrentDateTime().time()));
+            form->SetClockText(form->LabDate, ShortDateText(CurrentDateTime().date()));
+            m_clockSecond = second;
+            m_clockLabel = form->LabCas;
+        }
     }
 
     try {

@@ -7,6 +7,8 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLabel>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
@@ -43,6 +45,12 @@ public:
     // Seen for every event of every window before it is delivered: F1..F8 choose the page
     // of the main window. Handled is never set.
     void EventsMessage(QObject *Receiver, QEvent *Msg, bool &Handled);
+
+private:
+    // The system clock's whole second when the clock and date texts were last made, and
+    // the clock label they were made for.
+    qint64 m_clockSecond = -1;
+    QPointer<QLabel> m_clockLabel;
 };
 
 // The clock and date texts of the top bar: the system's time with seconds (no zone name)

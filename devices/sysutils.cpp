@@ -144,6 +144,8 @@ QDateTime CurrentDateTime()
 
 void SetClockSource(std::function<QDateTime()> source) { clockSource() = std::move(source); }
 
+bool ClockIsSystem() { return !clockSource(); }
+
 double DateTimeToNumber(const QDateTime &t)
 {
     static const QDate epoch(1899, 12, 30);

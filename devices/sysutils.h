@@ -43,6 +43,7 @@ void SetTickSource(std::function<uint32_t()> source); // empty restores the real
 // Local wall-clock time.
 QDateTime CurrentDateTime();
 void SetClockSource(std::function<QDateTime()> source); // empty restores the real clock
+bool ClockIsSystem(); // no clock source set: CurrentDateTime is the system's clock
 
 // Days since 30 December 1899 local time, the time of day as the fraction.
 double DateTimeToNumber(const QDateTime &t);
