@@ -4,7 +4,10 @@
 #include "forms.h"
 #include "global.h"
 
+#include <QEvent>
+#include <QHash>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -29,7 +32,7 @@ void SetMemoLines(QPlainTextEdit *m, int n) { m->setProperty(LinesProperty, n); 
 
 // Puts text at line 0, as a new line or over the old one, and drops the oldest lines beyond
 // the depth of the log, in one edit so that the memo lays out only what changed.
-void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
+void PutInMemo(QPlainTextEdit *m, const QString &text, bool asNewLine)
 {
     int n = MemoLines(m);
     QTextDocument *doc = m->document();
@@ -67,6 +70,109 @@ void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
     SetMemoLines(m, n);
 }
 
+// The lines of a memo that is hidden while its window is shown (the main page is usually
+// the one in front). A text document takes two new lines per request on every line, the
+// costliest part of a tick; here they are a list, written into the memo when it is shown.
+class TMemoLog : public QObject
+{
+public:
+    explicit TMemoLog(QPlainTextEdit *memo) : QObject(memo), m_memo(memo)
+    {
+        All().insert(memo, this);
+        memo->installEventFilter(this);
+    }
+    ~TMemoLog() override { All().remove(m_memo); }
+
+    static QHash<const QPlainTextEdit *, TMemoLog *> &All()
+    {
+        static QHash<const QPlainTextEdit *, TMemoLog *> all;
+        return all;
+    }
+
+    static TMemoLog *Of(QPlainTextEdit *m)
+    {
+        TMemoLog *log = All().value(m);
+        return log ? log : new TMemoLog(m);
+    }
+
+    void Put(const QString &text, bool asNewLine)
+    {
+        // Not in sight while its window is: keep the lines aside. A window not shown at all
+        // (being built, hidden) gets them at once, as does a memo on the page in front.
+        const bool aside = !m_memo->isVisible() && m_memo->window()->isVisible();
+        if (!aside) {
+            Flush();
+            PutInMemo(m_memo, text, asNewLine);
+            return;
+        }
+        if (!m_aside || m_memo->document()->revision() != m_revision)
+            Take();
+        if (m_lines.isEmpty())
+            m_lines.append(text);
+        else if (asNewLine)
+            m_lines.prepend(text);
+        else
+            m_lines.first() = text;
+        while (m_lines.size() > LogDepth)
+            m_lines.removeLast();
+    }
+
+    int Lines()
+    {
+        if (m_aside && m_memo->document()->revision() == m_revision)
+            return int(m_lines.size());
+        return MemoLines(m_memo);
+    }
+
+    void Flush()
+    {
+        if (!m_aside)
+            return;
+        m_aside = false;
+        if (m_memo->document()->revision() != m_revision)
+            return; // someone else changed the memo meanwhile; its text stands
+        QTextDocument *doc = m_memo->document();
+        QTextCursor c(doc);
+        c.beginEditBlock();
+        c.select(QTextCursor::Document);
+        c.insertText(m_lines.join(QChar(QChar::ParagraphSeparator)));
+        c.endEditBlock();
+        SetMemoLines(m_memo, int(m_lines.size()));
+        m_lines.clear();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_memo && event->type() == QEvent::Show)
+            Flush();
+        return false;
+    }
+
+private:
+    // Starts keeping the lines aside from what the memo holds now.
+    void Take()
+    {
+        m_lines.clear();
+        const int n = MemoLines(m_memo);
+        QTextBlock b = m_memo->document()->firstBlock();
+        for (int i = 0; i < n && b.isValid(); ++i, b = b.next())
+            m_lines.append(b.text());
+        m_revision = m_memo->document()->revision();
+        m_aside = true;
+    }
+
+    QPlainTextEdit *m_memo;
+    QStringList m_lines; // newest first, as the memo would hold them
+    bool m_aside = false;
+    int m_revision = 0;   // of the document when the lines were taken
+};
+
+void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
+{
+    TMemoLog::Of(m)->Put(text, asNewLine);
+}
+
 QString Prefix(int Line)
 {
     return TextDevNo + QString::number(Lines[Line].Cur);
@@ -100,7 +206,7 @@ bool Memos(int Line, QPlainTextEdit *&sent, QPlainTextEdit *&recv)
 // empty request line so that both columns stay side by side.
 void KeepPaired(QPlainTextEdit *sent, QPlainTextEdit *recv)
 {
-    if (MemoLines(recv) == 0)
+    if (TMemoLog::Of(recv)->Lines() == 0)
         Put(sent, QString(), true);
 }
 
@@ -131,6 +237,13 @@ QString LogText(const QByteArray &Bytes)
             s += upper.at(b - 0x80);
     }
     return s;
+}
+
+void FlushLog()
+{
+    const QList<TMemoLog *> logs = TMemoLog::All().values();
+    for (TMemoLog *log : logs)
+        log->Flush();
 }
 
 void LogSent(int Line, const QByteArray &Frame)

@@ -7,7 +7,7 @@
 //            end; the simulator is a process of its own and is not counted;
 //   memory   resident memory at minute 1 and at minute 10 of one run (main page).
 // Usage: bench_wholeprogram [startup] [cpu] [memory] [--seconds S (cpu, default 60)]
-//        [--repeat N (startup, default 15)]
+//        [--repeat N (startup, default 15)] [--page main|chart3d (cpu, default both)]
 
 #include "benchreport.h"
 
@@ -136,7 +136,7 @@ void StopRun(QProcess &p)
     }
 }
 
-int Cpu(double seconds)
+int Cpu(double seconds, const QString &only)
 {
     std::printf("== cpu: the program polling 50 simulated sources, %.0f s per page\n", seconds);
     struct Case
@@ -145,6 +145,8 @@ int Cpu(double seconds)
         double bound;
     } cases[] = {{"main", "main page", 3}, {"chart3d", "chart page 3D, 50 series plotted", 5}};
     for (const Case &c : cases) {
+        if (!only.isEmpty() && only != QLatin1String(c.mode))
+            continue;
         QProcess p;
         if (!StartRun(p, {QLatin1String(c.mode)})) {
             std::fprintf(stderr, "driver did not get ready\n");
@@ -199,12 +201,15 @@ int main(int argc, char *argv[])
     double seconds = 60;
     int repeat = 15;
     QStringList parts;
+    QString page;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--seconds") && i + 1 < argc)
             seconds = std::max(1.0, atof(argv[++i]));
         else if (a == QLatin1String("--repeat") && i + 1 < argc)
             repeat = std::max(2, atoi(argv[++i]));
+        else if (a == QLatin1String("--page") && i + 1 < argc)
+            page = QString::fromLocal8Bit(argv[++i]);
         else
             parts << a;
     }
@@ -215,7 +220,7 @@ int main(int argc, char *argv[])
         if (part == QLatin1String("startup"))
             rc |= Startup(repeat);
         else if (part == QLatin1String("cpu"))
-            rc |= Cpu(seconds);
+            rc |= Cpu(seconds, page);
         else if (part == QLatin1String("memory"))
             rc |= Memory();
         else {

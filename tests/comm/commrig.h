@@ -179,6 +179,7 @@ public:
     // The memo's lines, top first (an empty memo and one blank line both read as none).
     static QStringList MemoLines(QPlainTextEdit *m)
     {
+        FlushLog(); // lines kept aside while a memo is hidden
         QStringList r;
         if (m->document()->isEmpty())
             return r;

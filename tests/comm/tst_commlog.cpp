@@ -1,6 +1,8 @@
 #include "commrig.h"
 
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
 
 class TstCommLog : public CommRigTest
 {
@@ -13,7 +15,127 @@ private slots:
     void lateReplyOverwritesTopLine();
     void languageInForceAtTheTime();
     void replyWithNoRequestKeepsColumnsPaired();
+    void hiddenMemoShowsWhatItWouldHaveShown_data();
+    void hiddenMemoShowsWhatItWouldHaveShown();
 };
+
+namespace {
+
+// What a memo's document holds, read as it is: no lines kept aside are written in first.
+struct MemoState
+{
+    QStringList lines;
+    bool empty = true;
+    bool operator==(const MemoState &) const = default;
+};
+
+MemoState Held(QPlainTextEdit *m)
+{
+    MemoState s;
+    s.empty = m->document()->isEmpty();
+    for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
+        s.lines << b.text();
+    return s;
+}
+
+char *toString(const MemoState &s)
+{
+    return QTest::toString(QStringLiteral("%1 [%2]").arg(s.empty ? "empty" : "text",
+                                                         s.lines.join(QStringLiteral(" | "))));
+}
+
+enum Visibility { HideMemos, ShowMemos, HideWindow, ShowWindow };
+using Schedule = QList<QPair<int, int>>; // before step, what changes
+
+// One step of traffic on line 1: a stray reply first, then requests answered, unanswered,
+// and answered twice (the second reply replacing the first).
+void Traffic(CommRig &rig, int step)
+{
+    if (step == 0) {
+        rig.Feed(1, "#05OK\r");
+        return;
+    }
+    rig.Tick(3);
+    if (step % 7 == 6) {
+        rig.Tick(61);
+    } else {
+        rig.AnswerLast(1);
+        if (step % 5 == 4)
+            rig.Feed(1, "#05NAP0" + QByteArray::number(10 + step % 90) + "\r");
+    }
+}
+
+constexpr int TrafficSteps = 80;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Schedule)
+
+void TstCommLog::hiddenMemoShowsWhatItWouldHaveShown_data()
+{
+    QTest::addColumn<Schedule>("schedule");
+    QTest::newRow("hidden from the start, shown at the end")
+        << Schedule{{0, HideMemos}, {TrafficSteps, ShowMemos}};
+    QTest::newRow("hidden past the depth of the log")
+        << Schedule{{3, HideMemos}, {70, ShowMemos}};
+    QTest::newRow("hidden and shown by turns")
+        << Schedule{{1, HideMemos}, {2, ShowMemos}, {5, HideMemos}, {9, ShowMemos},
+                    {10, HideMemos}, {11, ShowMemos}, {30, HideMemos}, {TrafficSteps, ShowMemos}};
+    QTest::newRow("window hidden while lines are kept aside")
+        << Schedule{{2, HideMemos}, {20, HideWindow}, {25, ShowWindow}, {60, ShowMemos}};
+}
+
+void TstCommLog::hiddenMemoShowsWhatItWouldHaveShown()
+{
+    QFETCH(Schedule, schedule);
+    // The memos shown throughout: what the operator sees after each step.
+    QList<MemoState> sentSeen, recvSeen;
+    rig->form->show();
+    rig->Connect(3, 1, 5);
+    Devices[3].ReqState = 1;
+    for (int step = 0; step < TrafficSteps; ++step) {
+        Traffic(*rig, step);
+        sentSeen << Held(FormMain->SentMemo(1));
+        recvSeen << Held(FormMain->RecvMemo(1));
+    }
+    QCOMPARE(sentSeen.last().lines.size(), LogDepth);
+
+    // The same traffic with the memos out of sight at times.
+    rig.reset(); // the old rig leaves the shared tables clean before the new one sets them
+    rig = std::make_unique<CommRig>();
+    rig->form->show();
+    rig->Connect(3, 1, 5);
+    Devices[3].ReqState = 1;
+    QPlainTextEdit *sent = FormMain->SentMemo(1), *recv = FormMain->RecvMemo(1);
+    int shownChecks = 0;
+    for (int step = 0; step <= TrafficSteps; ++step) {
+        for (const auto &[at, change] : schedule) {
+            if (at != step)
+                continue;
+            for (QPlainTextEdit *m : {sent, recv}) {
+                if (change == HideMemos)
+                    m->hide();
+                else if (change == ShowMemos)
+                    m->show();
+            }
+            if (change == HideWindow)
+                rig->form->hide();
+            else if (change == ShowWindow)
+                rig->form->show();
+        }
+        if (step > 0 && sent->isVisible()) {
+            QCOMPARE(Held(sent), sentSeen[step - 1]);
+            QCOMPARE(Held(recv), recvSeen[step - 1]);
+            ++shownChecks;
+        }
+        if (step < TrafficSteps)
+            Traffic(*rig, step);
+    }
+    QVERIFY(shownChecks > 0);
+    QVERIFY(sent->isVisible());
+    QVERIFY(!sent->document()->isUndoAvailable());
+    QVERIFY(!recv->document()->isUndoAvailable());
+}
 
 void TstCommLog::logText_data()
 {

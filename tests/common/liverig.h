@@ -6,6 +6,7 @@
 // lines A and B on pseudo-terminals named in a settings file in a temporary folder.
 
 #include "afcomport.h"
+#include "commlog.h"
 #include "forms.h"
 #include "global.h"
 #include "panels.h"
@@ -24,6 +25,7 @@
 // The memo's lines, top first.
 inline QStringList MemoText(QPlainTextEdit *m)
 {
+    FlushLog(); // lines kept aside while a memo is hidden
     QStringList r;
     for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
         r << b.text();

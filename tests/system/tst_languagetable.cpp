@@ -5,6 +5,7 @@
 // garbled Czech letters; and the Czech letters as code-page 1250 bytes in the recording,
 // export and settings files.
 
+#include "commlog.h"
 #include "cp1250.h"
 #include "panels.h"
 #include "strtable.h"
@@ -195,6 +196,7 @@ QList<QPair<QString, std::function<QString()>>> FixedTexts()
 
 QStringList MemoLines(QPlainTextEdit *m)
 {
+    FlushLog(); // lines kept aside while a memo is hidden
     QStringList r;
     for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
         r << b.text();

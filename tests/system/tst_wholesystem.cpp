@@ -15,6 +15,7 @@
 // program, recording and export files and the settings file.
 
 #include "afcomport.h"
+#include "commlog.h"
 #include "scheduler.h"
 #include "sysutils.h"
 #include "tchart.h"
@@ -38,6 +39,7 @@ const QColor Gray(0x80, 0x80, 0x80);
 
 QStringList MemoLines(QPlainTextEdit *m)
 {
+    FlushLog(); // lines kept aside while a memo is hidden
     QStringList r;
     for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
         r << b.text();
