@@ -25,6 +25,16 @@ const QColor FloorColour(0xEC, 0xEC, 0xEC);
 const QColor SideWallColour(0xF4, 0xF4, 0xF4);
 const QColor WallEdgeColour(0x90, 0x90, 0x90);
 
+// Largest whole number not above v, inline: std::floor is a library call on the baseline
+// x86-64 instruction set and runs here for every point of every trace.
+inline double FloorOf(double v)
+{
+    if (!(std::fabs(v) < 1e15))
+        return std::floor(v);
+    const double i = double(qint64(v));
+    return i > v ? i - 1 : i;
+}
+
 double Distance(const QPointF &a, const QPointF &b)
 {
     return std::hypot(b.x() - a.x(), b.y() - a.y());
@@ -77,6 +87,9 @@ public:
         const double h = pr.Height();
         const double py = Distance(pr.Map(0, 0, 0), pr.Map(0, h, 0)) * l.unit;
         m_row = py > 1 && h > 0 ? h / py : 0;
+        const TChartRange &r = l.range;
+        m_kx = pr.Width() / (r.xMax - r.xMin);
+        m_ky = pr.Height() / (r.yMax - r.yMin);
     }
 
     template <class Sink> void Walk(Sink sink)
@@ -100,10 +113,13 @@ public:
 
         m_chain.clear();
         QRgb colour = 0;
-        QPointF prev = ToModel(m_l, xs[i0], ys[i0]);
+        const double xMin = m_l.range.xMin, yMin = m_l.range.yMin, kx = m_kx, ky = m_ky;
+        // ToModel, inline.
+        auto model = [&](int i) { return QPointF((xs[i] - xMin) * kx, (ys[i] - yMin) * ky); };
+        QPointF prev = model(i0);
         bool prevInside = inside(prev);
         for (int i = i0 + 1; i <= i1; ++i) {
-            const QPointF next = ToModel(m_l, xs[i], ys[i]);
+            const QPointF next = model(i);
             const bool nextInside = inside(next);
             QPointF a = prev, b = next;
             const bool whole = prevInside && nextInside;
@@ -148,10 +164,11 @@ private:
             || (m_chain.last().x() - m_chain.first().x()) / m_column * 2 >= n)
             return;
         int out = 0;
+        const double perColumn = 1 / m_column;
         for (int i = 0; i < n;) {
-            const double col = std::floor(m_chain[i].x() / m_column);
+            const double col = FloorOf(m_chain[i].x() * perColumn);
             int lo = i, hi = i, j = i;
-            while (j + 1 < n && std::floor(m_chain[j + 1].x() / m_column) == col) {
+            while (j + 1 < n && FloorOf(m_chain[j + 1].x() * perColumn) == col) {
                 ++j;
                 if (m_chain[j].y() < m_chain[lo].y())
                     lo = j;
@@ -187,6 +204,7 @@ private:
     QVector<QPointF> m_chain;
     double m_column = 0; // model x of one device pixel column; 0 draws every point
     double m_row = 0;    // model y of one device pixel row
+    double m_kx = 0, m_ky = 0; // model units per day and per volt
     bool m_one = false;
 };
 
@@ -204,6 +222,8 @@ void DrawSeries2D(const TChart &chart, const TLayout &l, QPainter &p)
             for (int i = 0; i < chain.size(); ++i)
                 poly[i] = l.proj.Map(chain[i].x(), chain[i].y(), 0);
             if (raster.IsValid()) {
+                if (raster.DenseTrace(poly.constData(), int(poly.size()), colour))
+                    return;
                 for (int i = 1; i < poly.size(); ++i)
                     raster.Line(poly[i - 1], poly[i], colour);
                 return;
@@ -240,7 +260,7 @@ void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step,
             const TRibbonPiece &r = pieces[i];
             const QPointF q[4] = {r.f0, r.f1, r.b1, r.b0};
             raster.FillConvex(q, 4, r.face);
-            raster.Line(r.f0, r.f1, r.rim);
+            raster.Step(r.f0, r.f1, r.rim);
         }
         return;
     }

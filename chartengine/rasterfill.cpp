@@ -59,12 +59,38 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
         return;
     n = std::min(n, 8);
     QPointF v[8];
-    int top = 0;
-    double ymax = -1e300;
+    double xmin = 1e300, xmax = -1e300, ymin = 1e300, ymax = -1e300;
     for (int i = 0; i < n; ++i) {
         v[i] = Map(pts[i]);
         if (!std::isfinite(v[i].x()) || !std::isfinite(v[i].y()))
             return;
+        xmin = std::min(xmin, v[i].x());
+        xmax = std::max(xmax, v[i].x());
+        ymin = std::min(ymin, v[i].y());
+        ymax = std::max(ymax, v[i].y());
+    }
+    // The pieces of a dense ribbon are tall and one or two pixels wide: such a shape is
+    // scanned column by column (one vertical span per column) rather than row by row, which
+    // costs far less and fills the same pixels.
+    if (ymax - ymin > xmax - xmin) {
+        for (int i = 0; i < n; ++i)
+            v[i] = QPointF(v[i].y(), v[i].x());
+        Scan(v, n, colour | 0xff000000u, true);
+    } else {
+        Scan(v, n, colour | 0xff000000u, false);
+    }
+}
+
+void TRasterTarget::Scan(const QPointF *v, int n, quint32 c, bool columns)
+{
+    // Scanned along "rows" of the first coordinate's partner: with columns set, v holds
+    // (y, x) pairs and each row is a device column.
+    const int rowLo = columns ? m_x0 : m_y0, rowHi = columns ? m_x1 : m_y1;
+    const int spanLo = columns ? m_y0 : m_x0, spanHi = columns ? m_y1 : m_x1;
+    const qsizetype rowStep = columns ? 4 : m_stride, spanStep = columns ? m_stride : 4;
+    int top = 0;
+    double ymax = -1e300;
+    for (int i = 0; i < n; ++i) {
         if (v[i].y() < v[top].y())
             top = i;
         ymax = std::max(ymax, v[i].y());
@@ -76,12 +102,12 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
         int to, dir;
         double x, slope;
     };
-    const int rowFirst = std::max(m_y0, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
-    const int rowEnd = std::min(m_y1, CeilInt(std::min(ymax, 1e9) - 0.5));
+    const int rowFirst = std::max(rowLo, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
+    const int rowEnd = std::min(rowHi, CeilInt(std::min(ymax, 1e9) - 0.5));
     if (rowFirst >= rowEnd)
         return;
     // Moves chain c down to the edge that spans row centre yc and puts x on it.
-    auto seek = [&v, n](Chain &c, int from, double yc) {
+    auto seek = [v, n](Chain &c, int from, double yc) {
         for (int guard = 0; v[c.to].y() <= yc && guard < n; ++guard) {
             from = c.to;
             c.to = (c.to + c.dir) % n;
@@ -94,7 +120,6 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
     double yc = rowFirst + 0.5;
     seek(ch[0], top, yc);
     seek(ch[1], top, yc);
-    const quint32 c = colour | 0xff000000u;
     for (int y = rowFirst; y < rowEnd; ++y, yc += 1) {
         for (Chain &e : ch) {
             if (v[e.to].y() <= yc) {
@@ -104,12 +129,12 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
             }
         }
         const double xl = std::min(ch[0].x, ch[1].x), xr = std::max(ch[0].x, ch[1].x);
-        const int from = std::max(m_x0, CeilInt(std::max(xl, -1e9) - 0.5));
-        const int to = std::min(m_x1, CeilInt(std::min(xr, 1e9) - 0.5));
-        quint32 *row = reinterpret_cast<quint32 *>(m_bits + y * m_stride);
+        const int from = std::max(spanLo, CeilInt(std::max(xl, -1e9) - 0.5));
+        const int to = std::min(spanHi, CeilInt(std::min(xr, 1e9) - 0.5));
+        uchar *p = m_bits + y * rowStep + from * spanStep;
         // Trace spans are a few pixels; a plain loop beats the block fill's start-up.
-        for (int x = from; x < to; ++x)
-            row[x] = c;
+        for (int x = from; x < to; ++x, p += spanStep)
+            *reinterpret_cast<quint32 *>(p) = c;
         ch[0].x += ch[0].slope;
         ch[1].x += ch[1].slope;
     }
@@ -175,6 +200,92 @@ void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
         blend(x, iy, ((256 - f) * along) >> 8);
         blend(x, iy + 1, (f * along) >> 8);
     }
+}
+
+void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
+{
+    if (column < m_x0 || column >= m_x1)
+        return;
+    // Every pixel row the span reaches, so that a level trace still makes one row.
+    const int from = std::max(m_y0, int(std::floor(std::max(top, -1e9))));
+    const int to = std::min(m_y1 - 1, int(std::floor(std::min(bottom, 1e9))));
+    uchar *p = m_bits + qsizetype(from) * m_stride + qsizetype(column) * 4;
+    for (int y = from; y <= to; ++y, p += m_stride)
+        *reinterpret_cast<quint32 *>(p) = colour;
+}
+
+void TRasterTarget::Step(const QPointF &pa, const QPointF &pb, QRgb colour)
+{
+    if (!m_bits)
+        return;
+    const QPointF a = Map(pa), b = Map(pb);
+    if (std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
+        std::isfinite(b.y()) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9) {
+        const int ca = int(std::floor(a.x())), cb = int(std::floor(b.x()));
+        const quint32 c = colour | 0xff000000u;
+        if (ca == cb) {
+            Span(ca, std::min(a.y(), b.y()), std::max(a.y(), b.y()), c);
+            return;
+        }
+        if (std::abs(cb - ca) == 1) {
+            const double mid = (a.y() + b.y()) / 2;
+            Span(ca, std::min(a.y(), mid), std::max(a.y(), mid), c);
+            Span(cb, std::min(b.y(), mid), std::max(b.y(), mid), c);
+            return;
+        }
+    }
+    Line(pa, pb, colour);
+}
+
+bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
+{
+    if (!m_bits || n < 2)
+        return false;
+    const QPointF first = Map(pts[0]), last = Map(pts[n - 1]);
+    const double width = std::fabs(last.x() - first.x());
+    if (!std::isfinite(width) || width > n - 1)
+        return false;
+    const quint32 c = colour | 0xff000000u;
+    bool open = false;
+    int col = 0;
+    double lo = 0, hi = 0;
+    auto reach = [&](int x, double y0, double y1) {
+        if (open && x == col) {
+            lo = std::min({lo, y0, y1});
+            hi = std::max({hi, y0, y1});
+            return;
+        }
+        if (open)
+            Span(col, lo, hi, c);
+        open = true;
+        col = x;
+        lo = std::min(y0, y1);
+        hi = std::max(y0, y1);
+    };
+    QPointF a = first;
+    for (int i = 1; i < n; ++i) {
+        const QPointF b = Map(pts[i]);
+        const bool finite = std::isfinite(a.x()) && std::isfinite(a.y()) &&
+                            std::isfinite(b.x()) && std::isfinite(b.y()) &&
+                            std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9;
+        const int ca = finite ? int(std::floor(a.x())) : 0, cb = finite ? int(std::floor(b.x())) : 0;
+        if (finite && ca == cb) {
+            reach(ca, a.y(), b.y());
+        } else if (finite && cb == ca + 1) {
+            const double mid = (a.y() + b.y()) / 2;
+            reach(ca, a.y(), mid);
+            reach(cb, mid, b.y());
+        } else {
+            if (open)
+                Span(col, lo, hi, c);
+            open = false;
+            Line(pts[i - 1], pts[i], colour);
+        }
+        a = b;
+    }
+    if (open)
+        Span(col, lo, hi, c);
+    return true;
 }
 
 } // namespace ChartRender
