@@ -7,6 +7,7 @@
 
 #include "afcomport.h"
 #include "commlog.h"
+#include "barepanel.h"
 #include "controls.h"
 #include "fakeport.h"
 #include "forms.h"
@@ -98,33 +99,8 @@ public:
     // A source connected as the connection dialog does it, with its own panel controls.
     void Connect(int slot, int line, int address)
     {
+        BuildBarePanel(slot, form->Page1);
         TDevice &d = Devices[slot];
-        d.PanDev = new TPanel(form->Page1);
-        QWidget *p = d.PanDev;
-        d.PanelCol = new TPanel(p);
-        d.PanNekom = new TPanel(p);
-        d.PanNekom->hide();
-        d.Disp1 = new TStaticText(p);
-        d.Disp2 = new TStaticText(p);
-        d.Shape1 = new TShape(p);
-        d.Shape2 = new TShape(p);
-        d.Label1 = new TLabel(p);
-        d.Label2 = new TLabel(p);
-        d.Label3 = new TLabel(p);
-        d.LabKrok = new TLabel(p);
-        d.LabUProg = new TLabel(p);
-        d.LabCasP = new TLabel(p);
-        d.Edit1 = new TEdit(p);
-        d.Edit2 = new TEdit(p);
-        d.CheckBox1 = new TCheckBox(p);
-        d.ButtSetU = new TBitBtn(p);
-        d.ButtSetTol = new TBitBtn(p);
-        d.ButtProg = new TBitBtn(p);
-        d.ButtonColor = new TBitBtn(p);
-        d.ButtonDel = new TBitBtn(p);
-        d.Bevel1 = new TBevel(p);
-        d.ButtSt = new TSpeedButton(p);
-        d.ButtEn = new TSpeedButton(p);
         ++DeviceCount;
         OccupySlot(slot, line, address);
         d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
