@@ -15,6 +15,14 @@ inline int CeilInt(double v)
     const int i = int(v);
     return i + (v > i ? 1 : 0);
 }
+
+// The vertex after i going round a polygon of n vertices by step (1 or n - 1), without the
+// division of a remainder: this runs for every piece of every ribbon.
+inline int Next(int i, int step, int n)
+{
+    const int j = i + step;
+    return j >= n ? j - n : j;
+}
 } // namespace
 
 TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
@@ -110,13 +118,13 @@ void TRasterTarget::Scan(const QPointF *v, int n, quint32 c, bool columns)
     auto seek = [v, n](Chain &c, int from, double yc) {
         for (int guard = 0; v[c.to].y() <= yc && guard < n; ++guard) {
             from = c.to;
-            c.to = (c.to + c.dir) % n;
+            c.to = Next(c.to, c.dir, n);
         }
         const QPointF &a = v[from], &b = v[c.to];
         c.slope = b.y() > a.y() ? (b.x() - a.x()) / (b.y() - a.y()) : 0;
         c.x = a.x() + (yc - a.y()) * c.slope;
     };
-    Chain ch[2] = {{(top + 1) % n, 1, 0, 0}, {(top + n - 1) % n, n - 1, 0, 0}};
+    Chain ch[2] = {{Next(top, 1, n), 1, 0, 0}, {Next(top, n - 1, n), n - 1, 0, 0}};
     double yc = rowFirst + 0.5;
     seek(ch[0], top, yc);
     seek(ch[1], top, yc);
@@ -124,7 +132,7 @@ void TRasterTarget::Scan(const QPointF *v, int n, quint32 c, bool columns)
         for (Chain &e : ch) {
             if (v[e.to].y() <= yc) {
                 const int from = e.to;
-                e.to = (e.to + e.dir) % n;
+                e.to = Next(e.to, e.dir, n);
                 seek(e, from, yc);
             }
         }
@@ -243,7 +251,9 @@ bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
         return false;
     const QPointF first = Map(pts[0]), last = Map(pts[n - 1]);
     const double width = std::fabs(last.x() - first.x());
-    if (!std::isfinite(width) || width > n - 1)
+    // A trace thinned to one point per column may come out a little wider than its
+    // number of steps; the odd step wider than a column is drawn as a line below.
+    if (!std::isfinite(width) || width > 2.0 * (n - 1))
         return false;
     const quint32 c = colour | 0xff000000u;
     bool open = false;

@@ -30,7 +30,7 @@ public:
     // way. Far fewer pixels are touched than by anti-aliased pieces between the points, and
     // a spike of a single point still shows at its full height. Steps wider than a column
     // are drawn as lines. Returns false, drawing nothing, when the points are on average
-    // more than a column apart; the caller then draws lines.
+    // more than two columns apart; the caller then draws lines.
     bool DenseTrace(const QPointF *pts, int n, QRgb colour);
     // One step of a dense trace: as spans when a and b lie in the same or neighbouring pixel
     // columns, otherwise as a line.

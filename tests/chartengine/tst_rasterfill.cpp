@@ -50,6 +50,12 @@ private slots:
     void horizontalLine();
     void slantedLineCoversOnePixelPerColumn();
     void onlyForPlainImages();
+    void pixelsWithCentresInside_data();
+    void pixelsWithCentresInside();
+    void denseTraceSpansEachColumn();
+    void denseTraceShowsSpikeAndStaysInItsColumns();
+    void sparseTraceIsLeftToLines();
+    void stepsAsSpansOrLine();
 };
 
 void TstRasterFill::rectangleTakesPixelsWithCentresInside()
@@ -223,6 +229,174 @@ void TstRasterFill::onlyForPlainImages()
     QImage grey(10, 10, QImage::Format_Grayscale8);
     QPainter pg(&grey);
     QVERIFY(!TRasterTarget(pg, QRectF(0, 0, 10, 10)).IsValid());
+}
+
+// Whether point (px, py) lies inside the convex polygon q (either turning direction), and
+// how far it is from the nearest edge line.
+bool InsideConvex(const QPointF *q, int n, double px, double py, double *margin)
+{
+    int sign = 0;
+    *margin = 1e300;
+    for (int i = 0; i < n; ++i) {
+        const QPointF &a = q[i], &b = q[(i + 1) % n];
+        const double len = std::hypot(b.x() - a.x(), b.y() - a.y());
+        const double cross = (b.x() - a.x()) * (py - a.y()) - (b.y() - a.y()) * (px - a.x());
+        *margin = std::min(*margin, std::fabs(cross) / len);
+        const int s = cross > 0 ? 1 : cross < 0 ? -1 : 0;
+        if (s != 0 && sign != 0 && s != sign)
+            return false;
+        sign = s ? s : sign;
+    }
+    return true;
+}
+
+void TstRasterFill::pixelsWithCentresInside_data()
+{
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    // Ribbon pieces of a dense trace are tall and narrow, those of a sparse one wide.
+    QTest::newRow("tall and narrow") << 2.5 << 30.0;
+    QTest::newRow("wide and flat") << 30.0 << 2.5;
+    QTest::newRow("about square") << 12.0 << 12.0;
+}
+
+void TstRasterFill::pixelsWithCentresInside()
+{
+    QFETCH(double, width);
+    QFETCH(double, height);
+    QRandomGenerator rng(23);
+    for (int round = 0; round < 60; ++round) {
+        // A parallelogram: a front step of the given size and a short depth offset.
+        const QPointF a(5 + rng.bounded(10.0), 5 + rng.bounded(10.0));
+        const QPointF u(rng.bounded(width), (rng.bounded(2) ? 1 : -1) * rng.bounded(height));
+        const QPointF d(rng.bounded(3.0), -rng.bounded(3.0));
+        const QPointF q[4] = {a + QPointF(0, 12), a + u + QPointF(0, 12), a + u + d + QPointF(0, 12),
+                              a + d + QPointF(0, 12)};
+        QImage img = Blank(60, 70);
+        {
+            QPainter p(&img);
+            TRasterTarget(p, QRectF(img.rect())).FillConvex(q, 4, Ink);
+        }
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                double margin = 0;
+                const bool inside = InsideConvex(q, 4, x + 0.5, y + 0.5, &margin);
+                if (margin < 1e-6)
+                    continue; // centre on an edge: either way is right
+                QVERIFY2((img.pixel(x, y) == Ink) == inside,
+                         qPrintable(QStringLiteral("round %1 pixel %2,%3").arg(round).arg(x).arg(y)));
+            }
+    }
+}
+
+// Rows of ink in column x: first and last, or -1 when the column is blank.
+QPair<int, int> InkRows(const QImage &img, int x, QRgb ink = Ink)
+{
+    int first = -1, last = -1;
+    for (int y = 0; y < img.height(); ++y)
+        if (img.pixel(x, y) == ink) {
+            first = first < 0 ? y : first;
+            last = y;
+        }
+    return {first, last};
+}
+
+void TstRasterFill::denseTraceSpansEachColumn()
+{
+    // Three points a column over columns 5 .. 34, climbing steeply: each column is one
+    // solid, unbroken span, and neighbouring spans meet.
+    QVector<QPointF> pts;
+    for (int i = 0; i <= 90; ++i)
+        pts.append(QPointF(5 + i / 3.0, 5 + i * 0.6));
+    QImage img = Blank(40, 70);
+    {
+        QPainter p(&img);
+        QVERIFY(TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts.constData(), int(pts.size()), Ink));
+    }
+    int prevLast = -1;
+    for (int x = 0; x < img.width(); ++x) {
+        const auto [first, last] = InkRows(img, x);
+        if (x < 5 || x > 35) {
+            QCOMPARE(first, -1);
+            continue;
+        }
+        QVERIFY2(first >= 0, qPrintable(QStringLiteral("column %1 blank").arg(x)));
+        for (int y = first; y <= last; ++y)
+            QCOMPARE(img.pixel(x, y), Ink);
+        if (prevLast >= 0)
+            QVERIFY2(first <= prevLast + 1, qPrintable(QStringLiteral("gap before column %1").arg(x)));
+        prevLast = last;
+    }
+    // Nothing but ink and white: no blending.
+    QCOMPARE(Count(img, Ink) + Count(img, White), img.width() * img.height());
+}
+
+void TstRasterFill::denseTraceShowsSpikeAndStaysInItsColumns()
+{
+    // A level trace at row 40 with one point up at row 3 and one down at row 75.
+    QVector<QPointF> pts;
+    for (int i = 0; i < 120; ++i)
+        pts.append(QPointF(10.2 + i / 4.0, i == 50 ? 3.5 : i == 90 ? 75.5 : 40.5));
+    QImage img = Blank(50, 80);
+    {
+        QPainter p(&img);
+        QVERIFY(TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts.constData(), int(pts.size()), Ink));
+    }
+    const int spikeCol = int(10.2 + 50 / 4.0), dipCol = int(10.2 + 90 / 4.0);
+    QCOMPARE(InkRows(img, spikeCol).first, 3);
+    QCOMPARE(InkRows(img, dipCol).second, 75);
+    for (int x = 0; x < img.width(); ++x) {
+        const auto [first, last] = InkRows(img, x);
+        const bool inTrace = x >= 10 && x <= int(10.2 + 119 / 4.0);
+        QCOMPARE(first >= 0, inTrace);
+        // Away from the spike and the dip the trace is one row.
+        if (inTrace && std::abs(x - spikeCol) > 1 && std::abs(x - dipCol) > 1) {
+            QCOMPARE(first, 40);
+            QCOMPARE(last, 40);
+        }
+    }
+}
+
+void TstRasterFill::sparseTraceIsLeftToLines()
+{
+    // Points four columns apart: not dense, nothing drawn, the caller draws lines.
+    const QPointF pts[4] = {{2, 5}, {6, 9}, {10, 5}, {14, 9}};
+    QImage img = Blank();
+    {
+        QPainter p(&img);
+        QVERIFY(!TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts, 4, Ink));
+    }
+    QCOMPARE(Count(img, White), img.width() * img.height());
+    // A dense trace with one wide step (a gap in the recording) draws that step as a line,
+    // reaching the columns in between.
+    QVector<QPointF> gap;
+    for (int i = 0; i < 40; ++i)
+        gap.append(QPointF(2 + i / 2.0 + (i >= 20 ? 15 : 0), 10.5));
+    QImage img2 = Blank(60, 30);
+    {
+        QPainter p(&img2);
+        QVERIFY(TRasterTarget(p, QRectF(img2.rect())).DenseTrace(gap.constData(), int(gap.size()), Ink));
+    }
+    for (int x = 0; x < img2.width(); ++x)
+        QVERIFY2((img2.pixel(x, 10) != White) == (x >= 2 && x <= 36), qPrintable(QStringLiteral("column %1").arg(x)));
+}
+
+void TstRasterFill::stepsAsSpansOrLine()
+{
+    QImage img = Blank(40, 40);
+    {
+        QPainter p(&img);
+        TRasterTarget t(p, QRectF(img.rect()));
+        t.Step(QPointF(3.5, 2.5), QPointF(3.7, 12.5), Ink);   // one column
+        t.Step(QPointF(10.5, 2.5), QPointF(11.5, 12.5), Ink); // two neighbouring columns
+        t.Step(QPointF(20.5, 30.5), QPointF(35.5, 30.5), Ink); // wide: a line
+    }
+    QCOMPARE(InkRows(img, 3), qMakePair(2, 12));
+    QCOMPARE(InkRows(img, 10), qMakePair(2, 7));
+    QCOMPARE(InkRows(img, 11), qMakePair(7, 12));
+    for (int x = 21; x <= 34; ++x)
+        QCOMPARE(img.pixel(x, 30), Ink);
+    QCOMPARE(img.pixel(27, 29), White);
 }
 
 QTEST_MAIN(TstRasterFill)
