@@ -78,24 +78,52 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
         ymax = std::max(ymax, v[i].y());
     }
     // The pieces of a dense ribbon are tall and one or two pixels wide: such a shape is
-    // scanned column by column (one vertical span per column) rather than row by row, which
-    // costs far less and fills the same pixels.
+    // filled column by column (one vertical span per column) rather than row by row, which
+    // costs far less and fills the same pixels: those whose centres lie inside.
     if (ymax - ymin > xmax - xmin) {
-        for (int i = 0; i < n; ++i)
-            v[i] = QPointF(v[i].y(), v[i].x());
-        Scan(v, n, colour | 0xff000000u, true);
+        Columns(v, n, xmin, xmax, colour | 0xff000000u);
     } else {
-        Scan(v, n, colour | 0xff000000u, false);
+        Rows(v, n, colour | 0xff000000u);
     }
 }
 
-void TRasterTarget::Scan(const QPointF *v, int n, quint32 c, bool columns)
+void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c)
 {
-    // Scanned along "rows" of the first coordinate's partner: with columns set, v holds
-    // (y, x) pairs and each row is a device column.
-    const int rowLo = columns ? m_x0 : m_y0, rowHi = columns ? m_x1 : m_y1;
-    const int spanLo = columns ? m_y0 : m_x0, spanHi = columns ? m_y1 : m_x1;
-    const qsizetype rowStep = columns ? 4 : m_stride, spanStep = columns ? m_stride : 4;
+    const int first = std::max(m_x0, CeilInt(std::max(xmin, -1e9) - 0.5));
+    const int end = std::min(m_x1, CeilInt(std::min(xmax, 1e9) - 0.5));
+    if (first >= end)
+        return;
+    double slope[8];
+    for (int i = 0; i < n; ++i) {
+        const QPointF &a = v[i], &b = v[Next(i, 1, n)];
+        slope[i] = b.x() != a.x() ? (b.y() - a.y()) / (b.x() - a.x()) : 0;
+    }
+    for (int x = first; x < end; ++x) {
+        // The column centre's line meets two edges of the convex polygon; an edge counts
+        // from its left end up to but not including its right end, so a vertex on the line
+        // is met once from each side.
+        const double xc = x + 0.5;
+        double lo = 1e300, hi = -1e300;
+        for (int i = 0; i < n; ++i) {
+            const QPointF &a = v[i], &b = v[Next(i, 1, n)];
+            if ((a.x() <= xc) != (b.x() <= xc)) {
+                const double y = a.y() + (xc - a.x()) * slope[i];
+                lo = std::min(lo, y);
+                hi = std::max(hi, y);
+            }
+        }
+        if (lo > hi)
+            continue;
+        const int from = std::max(m_y0, CeilInt(std::max(lo, -1e9) - 0.5));
+        const int to = std::min(m_y1, CeilInt(std::min(hi, 1e9) - 0.5));
+        uchar *p = m_bits + qsizetype(from) * m_stride + qsizetype(x) * 4;
+        for (int y = from; y < to; ++y, p += m_stride)
+            *reinterpret_cast<quint32 *>(p) = c;
+    }
+}
+
+void TRasterTarget::Rows(const QPointF *v, int n, quint32 c)
+{
     int top = 0;
     double ymax = -1e300;
     for (int i = 0; i < n; ++i) {
@@ -110,8 +138,8 @@ void TRasterTarget::Scan(const QPointF *v, int n, quint32 c, bool columns)
         int to, dir;
         double x, slope;
     };
-    const int rowFirst = std::max(rowLo, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
-    const int rowEnd = std::min(rowHi, CeilInt(std::min(ymax, 1e9) - 0.5));
+    const int rowFirst = std::max(m_y0, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
+    const int rowEnd = std::min(m_y1, CeilInt(std::min(ymax, 1e9) - 0.5));
     if (rowFirst >= rowEnd)
         return;
     // Moves chain c down to the edge that spans row centre yc and puts x on it.
@@ -137,12 +165,12 @@ void TRasterTarget::Scan(const QPointF *v, int n, quint32 c, bool columns)
             }
         }
         const double xl = std::min(ch[0].x, ch[1].x), xr = std::max(ch[0].x, ch[1].x);
-        const int from = std::max(spanLo, CeilInt(std::max(xl, -1e9) - 0.5));
-        const int to = std::min(spanHi, CeilInt(std::min(xr, 1e9) - 0.5));
-        uchar *p = m_bits + y * rowStep + from * spanStep;
+        const int from = std::max(m_x0, CeilInt(std::max(xl, -1e9) - 0.5));
+        const int to = std::min(m_x1, CeilInt(std::min(xr, 1e9) - 0.5));
+        quint32 *row = reinterpret_cast<quint32 *>(m_bits + y * m_stride);
         // Trace spans are a few pixels; a plain loop beats the block fill's start-up.
-        for (int x = from; x < to; ++x, p += spanStep)
-            *reinterpret_cast<quint32 *>(p) = c;
+        for (int x = from; x < to; ++x)
+            row[x] = c;
         ch[0].x += ch[0].slope;
         ch[1].x += ch[1].slope;
     }

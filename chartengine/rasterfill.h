@@ -38,7 +38,9 @@ public:
 
 private:
     void Span(int column, double top, double bottom, quint32 colour);
-    void Scan(const QPointF *v, int n, quint32 colour, bool columns);
+    // The polygon (device coordinates) filled row by row, or column by column.
+    void Rows(const QPointF *v, int n, quint32 colour);
+    void Columns(const QPointF *v, int n, double xmin, double xmax, quint32 colour);
 
     QPointF Map(const QPointF &p) const
     {
