@@ -279,15 +279,7 @@ void TstFileFaults::settingsFileUnusable()
     QCOMPARE(LangCode, QStringLiteral("cz"));
     QCOMPARE(ChartWindow, 120);
     QVERIFY(errors.isEmpty());
-    qobject_cast<TFormMain *>(FormMain)->FormDestroy();
-    delete FormMain;
-    FormPripoj = nullptr;
-    FormProg = nullptr;
-    delete DM;
-    DM = nullptr;
-    ::IniFile.reset();
-    SetSettingsFileName(QString());
-    SetErrorReporter({});
+    WholeProgram::EndProgram();
     if (sock >= 0)
         ::close(sock);
 

@@ -142,16 +142,7 @@ public:
     {
         if (m_running) {
             m_running = false;
-            if (TFormMain *form = Form())
-                form->FormDestroy();
-            delete FormMain;
-            FormPripoj = nullptr;
-            FormProg = nullptr;
-            delete DM;
-            DM = nullptr;
-            ::IniFile.reset();
-            SetSettingsFileName(QString());
-            SetErrorReporter({});
+            EndProgram();
         }
         m_sim.Stop();
     }
@@ -173,6 +164,22 @@ public:
         guard.stop();
         Stop();
         return ended;
+    }
+
+    // What the entry point does after its event loop, for any program built as it builds it:
+    // the settings are written, the windows go, then the data module with the ports.
+    static void EndProgram()
+    {
+        if (auto *form = qobject_cast<TFormMain *>(FormMain))
+            form->FormDestroy();
+        delete FormMain;
+        FormPripoj = nullptr;
+        FormProg = nullptr;
+        delete DM;
+        DM = nullptr;
+        ::IniFile.reset();
+        SetSettingsFileName(QString());
+        SetErrorReporter({});
     }
 
     // Messages the program would have shown in its error box.
