@@ -16,6 +16,14 @@ inline int CeilInt(double v)
     return i + (v > i ? 1 : 0);
 }
 
+// Largest whole number not above v, for |v| within the int range; per span and per step
+// of a dense trace.
+inline int FloorInt(double v)
+{
+    const int i = int(v);
+    return i - (v < i ? 1 : 0);
+}
+
 // The vertex after i going round a polygon of n vertices by step (1 or n - 1), without the
 // division of a remainder: this runs for every piece of every ribbon.
 inline int Next(int i, int step, int n)
@@ -243,8 +251,8 @@ void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
     if (column < m_x0 || column >= m_x1)
         return;
     // Every pixel row the span reaches, so that a level trace still makes one row.
-    const int from = std::max(m_y0, int(std::floor(std::max(top, -1e9))));
-    const int to = std::min(m_y1 - 1, int(std::floor(std::min(bottom, 1e9))));
+    const int from = std::max(m_y0, FloorInt(std::max(top, -1e9)));
+    const int to = std::min(m_y1 - 1, FloorInt(std::min(bottom, 1e9)));
     uchar *p = m_bits + qsizetype(from) * m_stride + qsizetype(column) * 4;
     for (int y = from; y <= to; ++y, p += m_stride)
         *reinterpret_cast<quint32 *>(p) = colour;
@@ -257,7 +265,7 @@ void TRasterTarget::Step(const QPointF &pa, const QPointF &pb, QRgb colour)
     const QPointF a = Map(pa), b = Map(pb);
     if (std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
         std::isfinite(b.y()) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9) {
-        const int ca = int(std::floor(a.x())), cb = int(std::floor(b.x()));
+        const int ca = FloorInt(a.x()), cb = FloorInt(b.x());
         const quint32 c = colour | 0xff000000u;
         if (ca == cb) {
             Span(ca, std::min(a.y(), b.y()), std::max(a.y(), b.y()), c);
@@ -306,7 +314,7 @@ bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
         const bool finite = std::isfinite(a.x()) && std::isfinite(a.y()) &&
                             std::isfinite(b.x()) && std::isfinite(b.y()) &&
                             std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9;
-        const int ca = finite ? int(std::floor(a.x())) : 0, cb = finite ? int(std::floor(b.x())) : 0;
+        const int ca = finite ? FloorInt(a.x()) : 0, cb = finite ? FloorInt(b.x()) : 0;
         if (finite && ca == cb) {
             reach(ca, a.y(), b.y());
         } else if (finite && cb == ca + 1) {
