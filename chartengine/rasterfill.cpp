@@ -31,6 +31,39 @@ inline int Next(int i, int step, int n)
     const int j = i + step;
     return j >= n ? j - n : j;
 }
+// Hands reach(column, y0, y1) the part of the step a-b (device coordinates, |x| < 1e9) in
+// each pixel column it crosses, in order from a; false, handing nothing, when the step
+// crosses more than a few columns and is better drawn as a line.
+template <class Reach> bool ByColumns(const QPointF &a, const QPointF &b, Reach &&reach)
+{
+    const int ca = FloorInt(a.x()), cb = FloorInt(b.x());
+    if (ca == cb) {
+        reach(ca, a.y(), b.y());
+        return true;
+    }
+    if (std::abs(cb - ca) > 3)
+        return false;
+    if (std::abs(cb - ca) == 1) {
+        // Most steps of a dense trace: taken as crossing the border half way up.
+        const double mid = (a.y() + b.y()) / 2;
+        reach(ca, a.y(), mid);
+        reach(cb, mid, b.y());
+        return true;
+    }
+    const int dir = cb > ca ? 1 : -1;
+    const double slope = (b.y() - a.y()) / (b.x() - a.x());
+    double y = a.y();
+    for (int x = ca; x != cb; x += dir) {
+        // Where the step crosses the border to the next column.
+        const double border = dir > 0 ? x + 1 : x;
+        const double yb = a.y() + (border - a.x()) * slope;
+        reach(x, y, yb);
+        y = yb;
+    }
+    reach(cb, y, b.y());
+    return true;
+}
+
 } // namespace
 
 TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
@@ -265,18 +298,12 @@ void TRasterTarget::Step(const QPointF &pa, const QPointF &pb, QRgb colour)
     const QPointF a = Map(pa), b = Map(pb);
     if (std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
         std::isfinite(b.y()) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9) {
-        const int ca = FloorInt(a.x()), cb = FloorInt(b.x());
         const quint32 c = colour | 0xff000000u;
-        if (ca == cb) {
-            Span(ca, std::min(a.y(), b.y()), std::max(a.y(), b.y()), c);
+        auto span = [this, c](int x, double y0, double y1) {
+            Span(x, std::min(y0, y1), std::max(y0, y1), c);
+        };
+        if (ByColumns(a, b, span))
             return;
-        }
-        if (std::abs(cb - ca) == 1) {
-            const double mid = (a.y() + b.y()) / 2;
-            Span(ca, std::min(a.y(), mid), std::max(a.y(), mid), c);
-            Span(cb, std::min(b.y(), mid), std::max(b.y(), mid), c);
-            return;
-        }
     }
     Line(pa, pb, colour);
 }
@@ -314,14 +341,7 @@ bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
         const bool finite = std::isfinite(a.x()) && std::isfinite(a.y()) &&
                             std::isfinite(b.x()) && std::isfinite(b.y()) &&
                             std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9;
-        const int ca = finite ? FloorInt(a.x()) : 0, cb = finite ? FloorInt(b.x()) : 0;
-        if (finite && ca == cb) {
-            reach(ca, a.y(), b.y());
-        } else if (finite && cb == ca + 1) {
-            const double mid = (a.y() + b.y()) / 2;
-            reach(ca, a.y(), mid);
-            reach(cb, mid, b.y());
-        } else {
+        if (!finite || !ByColumns(a, b, reach)) {
             if (open)
                 Span(col, lo, hi, c);
             open = false;

@@ -24,16 +24,16 @@ public:
     void FillConvex(const QPointF *pts, int n, QRgb colour);
     // A one pixel wide anti-aliased line in an opaque colour.
     void Line(const QPointF &a, const QPointF &b, QRgb colour);
-    // A polyline in an opaque colour whose points are at most about a pixel column apart
+    // A polyline in an opaque colour whose points are about a pixel column apart or less
     // (a dense trace): each pixel column is filled as one vertical span from the lowest to
-    // the highest point reached in it, the joins to the neighbouring columns meeting half
-    // way. Far fewer pixels are touched than by anti-aliased pieces between the points, and
-    // a spike of a single point still shows at its full height. Steps wider than a column
-    // are drawn as lines. Returns false, drawing nothing, when the points are on average
+    // the highest point the trace reaches in it, a step into the next column counted up
+    // to the column border. Far fewer pixels are touched than by anti-aliased pieces
+    // between the points, and a spike of a single point still shows at its full height.
+    // Steps across more than three columns are drawn as lines. Returns false, drawing nothing, when the points are on average
     // more than two columns apart; the caller then draws lines.
     bool DenseTrace(const QPointF *pts, int n, QRgb colour);
-    // One step of a dense trace: as spans when a and b lie in the same or neighbouring pixel
-    // columns, otherwise as a line.
+    // One step of a dense trace: as spans when it crosses at most three pixel columns,
+    // otherwise as a line.
     void Step(const QPointF &a, const QPointF &b, QRgb colour);
 
 private:

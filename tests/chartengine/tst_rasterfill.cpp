@@ -390,7 +390,14 @@ void TstRasterFill::stepsAsSpansOrLine()
         t.Step(QPointF(3.5, 2.5), QPointF(3.7, 12.5), Ink);   // one column
         t.Step(QPointF(10.5, 2.5), QPointF(11.5, 12.5), Ink); // two neighbouring columns
         t.Step(QPointF(20.5, 30.5), QPointF(35.5, 30.5), Ink); // wide: a line
+        t.Step(QPointF(38.5, 18.5), QPointF(36.5, 2.5), Ink);  // three columns, leftwards
     }
+    // Each column up to where the step crosses its border, solid ink.
+    QCOMPARE(InkRows(img, 36), qMakePair(2, 6));
+    QCOMPARE(InkRows(img, 37), qMakePair(6, 14));
+    QCOMPARE(InkRows(img, 38), qMakePair(14, 18));
+    for (int y = 2; y <= 18; ++y)
+        QCOMPARE(img.pixel(y < 6 ? 36 : y < 14 ? 37 : 38, y), Ink);
     QCOMPARE(InkRows(img, 3), qMakePair(2, 12));
     QCOMPARE(InkRows(img, 10), qMakePair(2, 7));
     QCOMPARE(InkRows(img, 11), qMakePair(7, 12));
