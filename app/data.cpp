@@ -100,12 +100,22 @@ TDM::~TDM()
 
 void TDM::TSystemTimer()
 {
-    TSystem->stop();
-    struct TRestart
+    // Stopping the timer for the pass and starting it again after would add the pass and
+    // the timer's lateness to every period (25 ms became about 26.5, a line's polling rate
+    // falling with it); left running, the timer keeps its own cadence.
+    if (m_inPass)
+        return;
+    m_inPass = true;
+    struct TEnd
     {
-        QTimer *timer;
-        ~TRestart() { timer->start(); }
-    } restart{TSystem};
+        TDM *dm;
+        ~TEnd()
+        {
+            dm->m_inPass = false;
+            if (!dm->TSystem->isActive())
+                dm->TSystem->start();
+        }
+    } end{this};
 
     auto *form = qobject_cast<TFormMain *>(FormMain);
     if (form) {

@@ -38,9 +38,11 @@ public:
     QObject *Events = nullptr; // the key hook on the application
     TTickSteps Steps = TTickSteps::Defaults();
 
-    // One pass of the tick. The timer is off while it runs and is started again at its
-    // end, also when a step raised an error: that error still reaches the default error
-    // handler, and the next pass comes one period later.
+    // One pass of the tick. The timer keeps running, so that passes come every period
+    // whatever a pass and the timer's own lateness take; a pass that lets events through
+    // (a message box) is never entered again meanwhile. A timer found stopped at the end
+    // is started, also when a step raised an error: that error still reaches the default
+    // error handler, and the passes go on.
     void TSystemTimer();
     // Seen for every event of every window before it is delivered: F1..F8 choose the page
     // of the main window. Handled is never set.
@@ -51,6 +53,7 @@ private:
     // the clock label they were made for.
     qint64 m_clockSecond = -1;
     QPointer<QLabel> m_clockLabel;
+    bool m_inPass = false;
 };
 
 // The clock and date texts of the top bar: the system's time with seconds (no zone name)

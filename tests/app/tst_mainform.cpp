@@ -5,12 +5,14 @@
 #include "sysutils.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -179,6 +181,34 @@ private slots:
         QTRY_COMPARE(m_errors, QStringList({"panel layout failed"}));
         QTRY_VERIFY(m_calls.count(QStringLiteral("RunPrograms")) >= 2);
         QVERIFY(DM->TSystem->isActive());
+    }
+
+    // A step that lets events through (as a message box does) while the timer runs, the
+    // timer started anew meanwhile (as showing the main window does): the timer fires, but
+    // no second pass starts inside the first, and the passes go on after it.
+    void passIsNeverEnteredTwice()
+    {
+        observeSteps();
+        int depth = 0, deepest = 0, nested = 0;
+        Dm()->Steps.RunPrograms = [&] {
+            ++depth;
+            deepest = std::max(deepest, depth);
+            m_calls << "RunPrograms";
+            if (nested++ == 0) {
+                DM->TSystem->start();
+                QElapsedTimer waited;
+                waited.start();
+                // Several periods of events, the timer firing among them.
+                while (waited.elapsed() < 4 * DM->TSystem->interval())
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+            --depth;
+        };
+        DM->TSystem->start();
+        QTRY_VERIFY(m_calls.count(QStringLiteral("RunPrograms")) >= 3);
+        QCOMPARE(deepest, 1);
+        QVERIFY(DM->TSystem->isActive());
+        QCOMPARE(DM->TSystem->interval(), 25);
     }
 
     void addButtonFollowsDeviceCount()
