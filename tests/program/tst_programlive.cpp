@@ -69,9 +69,11 @@ void TstProgramLive::threeStepsReachTheSource()
 {
     TDevice &d = Devices[1];
     d.Steps[0] = {0, 7, 0};
-    d.Steps[1] = {1, 100, 2};
-    d.Steps[2] = {1, 200, 3};
-    d.Steps[3] = {1, 50, 0};
+    // Steps long enough for the source's voltage to be read back at least once per step
+    // even on a busy machine (a voltage query comes every few request cycles).
+    d.Steps[1] = {2, 100, 2};
+    d.Steps[2] = {2, 200, 3};
+    d.Steps[3] = {2, 50, 0};
     // The start button is enabled by the source's first replies.
     QTRY_VERIFY_WITH_TIMEOUT(d.ButtSt->isEnabled(), 8000);
     QTRY_COMPARE_WITH_TIMEOUT(d.U, 0.0, 3000);
@@ -79,11 +81,13 @@ void TstProgramLive::threeStepsReachTheSource()
     QCOMPARE(d.StepNo, 1);
     QVERIFY(d.ButtSt->isHidden());
 
-    // Two seconds per step, then the end entry's voltage.
-    QTRY_VERIFY_WITH_TIMEOUT(d.StepNo == 0, 12000);
+    // The three steps, then the end entry's voltage.
+    QTRY_VERIFY_WITH_TIMEOUT(d.StepNo == 0, 20000);
     QVERIFY(!d.ButtSt->isHidden());
     QVERIFY(d.ButtEn->isHidden());
     QTRY_COMPARE_WITH_TIMEOUT(d.U, 7.0, 3000);
+    // The reply may have been taken between two passes of the pump, which notes it next.
+    QTRY_COMPARE_WITH_TIMEOUT(m_reported.constLast(), 7.0, 1000);
 
     QList<double> steps;
     for (double u : m_reported)
