@@ -18,6 +18,8 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -51,6 +53,39 @@ void SetVoltage(int slot, int volts)
     Devices[slot].Edit1->setText(QString::number(volts));
     Devices[slot].ButtSetU->click();
 }
+
+// As root the permission bits refuse nothing. For the faults made of them, this thread (the
+// interface thread, which writes recordings and settings) takes the file-system identity
+// of an ordinary user meanwhile; the serial threads and the simulator are not concerned.
+struct AsOrdinaryUser
+{
+    bool active = false;
+    AsOrdinaryUser()
+    {
+        if (geteuid() == 0) {
+            setfsgid(65534);
+            setfsuid(65534);
+            active = true;
+        }
+    }
+    ~AsOrdinaryUser()
+    {
+        if (active) {
+            setfsuid(0);
+            setfsgid(0);
+        }
+    }
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+};
+
+// Readable and searchable by everyone, writable by the owner only.
+const QFileDevice::Permissions OpenFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+    QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+    QFileDevice::ReadOther | QFileDevice::ExeOther;
+const QFileDevice::Permissions ReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+    QFileDevice::ExeOther;
 
 struct FileSizeLimit
 {
@@ -132,6 +167,7 @@ void TstFileFaults::recordingFileTakenAway()
     const QString file = QFileInfo(d.RecFile).absoluteFilePath();
     const QByteArray before = ReadFile(file);
     QVERIFY(!RecordFailing(slot));
+    QVERIFY(QFile::setPermissions(wp.Dir(), OpenFolder));
 
     std::function<void()> undo;
     if (fault == QLatin1String("deleted")) {
@@ -151,10 +187,9 @@ void TstFileFaults::recordingFileTakenAway()
         };
     } else if (fault == QLatin1String("folder read-only")) {
         QVERIFY(QFile::remove(file)); // a row must create it again, in a folder that refuses
-        QVERIFY(QFile::setPermissions(wp.Dir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(wp.Dir(), ReadOnlyFolder));
         undo = [&wp, file, before] {
-            QFile::setPermissions(wp.Dir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner);
+            QFile::setPermissions(wp.Dir(), OpenFolder);
             WriteFile(file, before);
         };
     } else {
@@ -164,12 +199,14 @@ void TstFileFaults::recordingFileTakenAway()
         QVERIFY(QDir().rmdir(QDir::currentPath()));
         undo = [&wp] { QDir::setCurrent(wp.Dir()); };
     }
+    std::optional<AsOrdinaryUser> user;
     if (!rowsGoOn) {
+        user.emplace();
         QFile probe(d.RecFile); // where the program's next row goes
-
         if (probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            user.reset();
             undo();
-            QSKIP("this user may write there all the same (root)");
+            QSKIP("this user may write there all the same");
         }
     }
 
@@ -185,6 +222,7 @@ void TstFileFaults::recordingFileTakenAway()
         QTRY_VERIFY_WITH_TIMEOUT(RecordFailing(slot), 10000);
         QVERIFY(d.CheckBox1->toolTip().contains(QFileInfo(d.RecFile).fileName()));
         QCOMPARE(d.CheckBox1->palette().color(QPalette::WindowText), QColor(Qt::red));
+        user.reset();
         undo();
         SetVoltage(slot, 40);
         QTRY_VERIFY_WITH_TIMEOUT(HasRow(file, 40), 10000);
@@ -247,6 +285,7 @@ void TstFileFaults::settingsFileUnusable()
     const QString ini = dir.filePath(QStringLiteral("ardemo.INI"));
     const QString inside = ini + QStringLiteral("/notes.txt");
     int sock = -1;
+    std::optional<AsOrdinaryUser> user;
     const QByteArray kept = "[Setup]\r\nLang=en\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n";
     if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkdir(ini));
@@ -254,8 +293,10 @@ void TstFileFaults::settingsFileUnusable()
     } else if (kind == QLatin1String("unreadable")) {
         QVERIFY(WriteFile(ini, kept));
         QVERIFY(QFile::setPermissions(ini, QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(dir.path(), OpenFolder));
+        user.emplace();
         if (QFile(ini).open(QIODevice::ReadOnly))
-            QSKIP("this user may read it all the same (root)");
+            QSKIP("this user may read it all the same");
     } else {
         sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un a{};
@@ -280,6 +321,7 @@ void TstFileFaults::settingsFileUnusable()
     QCOMPARE(ChartWindow, 120);
     QVERIFY(errors.isEmpty());
     WholeProgram::EndProgram();
+    user.reset();
     if (sock >= 0)
         ::close(sock);
 
