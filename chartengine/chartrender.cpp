@@ -112,6 +112,7 @@ public:
         };
 
         m_chain.clear();
+        m_chain.reserve(i1 - i0 + 1);
         QRgb colour = 0;
         const double xMin = m_l.range.xMin, yMin = m_l.range.yMin, kx = m_kx, ky = m_ky;
         // ToModel, inline.
@@ -130,7 +131,7 @@ public:
                 continue;
             }
             const QRgb c = cs[i];
-            if (!m_chain.isEmpty() && (c != colour || a != m_chain.last()))
+            if (!m_chain.isEmpty() && (c != colour || a != m_chain.constLast()))
                 Flush(sink, colour);
             if (m_chain.isEmpty()) {
                 m_chain.append(a);
@@ -161,29 +162,38 @@ private:
     {
         const int n = int(m_chain.size());
         if (m_column <= 0 || n < 4
-            || (m_chain.last().x() - m_chain.first().x()) / m_column * 2 >= n)
+            || (m_chain.constLast().x() - m_chain.constFirst().x()) / m_column * 2 >= n)
             return;
+        // Plain pointer: the list's checked access costs a test per point on this path.
+        QPointF *c = m_chain.data();
         int out = 0;
         const double perColumn = 1 / m_column;
+        double col = FloorOf(c[0].x() * perColumn);
         for (int i = 0; i < n;) {
-            const double col = FloorOf(m_chain[i].x() * perColumn);
             int lo = i, hi = i, j = i;
-            while (j + 1 < n && FloorOf(m_chain[j + 1].x() * perColumn) == col) {
+            double loY = c[i].y(), hiY = loY, nextCol = col;
+            while (j + 1 < n) {
+                nextCol = FloorOf(c[j + 1].x() * perColumn);
+                if (nextCol != col)
+                    break;
                 ++j;
-                if (m_chain[j].y() < m_chain[lo].y())
+                const double y = c[j].y();
+                if (y < loY) {
                     lo = j;
-                if (m_chain[j].y() > m_chain[hi].y())
+                    loY = y;
+                }
+                if (y > hiY) {
                     hi = j;
+                    hiY = y;
+                }
             }
             // The chain's own ends stay where they are, so that joined chains still meet.
             // A column whose points lie within one pixel row needs only one of them.
-            const bool flat = m_chain[hi].y() - m_chain[lo].y() < m_row;
+            const bool flat = hiY - loY < m_row;
             int low = flat ? j : std::min(lo, hi), high = flat ? j : std::max(lo, hi);
             if (m_one && !flat) {
-                const double before = out > 0 ? m_chain[out - 1].y() : m_chain[i].y();
-                low = high = std::fabs(m_chain[lo].y() - before) > std::fabs(m_chain[hi].y() - before)
-                                 ? lo
-                                 : hi;
+                const double before = out > 0 ? c[out - 1].y() : c[i].y();
+                low = high = std::fabs(loY - before) > std::fabs(hiY - before) ? lo : hi;
             }
             const int first = i == 0 ? 0 : low;
             const int last = j == n - 1 ? n - 1 : high;
@@ -191,10 +201,11 @@ private:
             int prev = -1;
             for (int k : keep)
                 if (k > prev) {
-                    m_chain[out++] = m_chain[k];
+                    c[out++] = c[k];
                     prev = k;
                 }
             i = j + 1;
+            col = nextCol;
         }
         m_chain.resize(out);
     }
@@ -328,20 +339,23 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
             const int n = int(chain.size());
             front.resize(n);
             back.resize(n);
+            // Plain pointers: the lists' checked access costs a test per point here.
+            QPointF *f = front.data(), *b = back.data();
+            const QPointF *m = chain.constData();
             for (int i = 0; i < n; ++i) {
-                front[i] = pr.Map(chain[i].x(), chain[i].y(), z0);
-                back[i] = pr.Map(chain[i].x(), chain[i].y(), z1);
+                f[i] = pr.Map(m[i].x(), m[i].y(), z0);
+                b[i] = pr.Map(m[i].x(), m[i].y(), z1);
             }
+            pieces.reserve(pieces.size() + n);
             const QColor c = QColor::fromRgba(colour);
             // The upper side of a ribbon in the series colour, the under side darker.
             const QRgb upper = c.rgb(), under = c.darker(150).rgb(), rim = c.darker(130).rgb();
             int side = -1;
             for (int i = 0; i + 1 < n; ++i) {
-                const int sd = Side(front[i], front[i + 1], back[i]);
+                const int sd = Side(f[i], f[i + 1], b[i]);
                 side = sd ? sd : side;
-                pieces.append({front[i], front[i + 1], back[i], back[i + 1],
-                               (chain[i].x() + chain[i + 1].x()) / 2, side < 0 ? upper : under, rim,
-                               side});
+                pieces.append({f[i], f[i + 1], b[i], b[i + 1], (m[i].x() + m[i + 1].x()) / 2,
+                               side < 0 ? upper : under, rim, side});
             }
         });
         // Each piece is drawn after those farther away along the ribbon: towards the
