@@ -10,6 +10,8 @@
 #include "scheduler.h"
 #include "sysutils.h"
 
+#include <cctype>
+
 namespace {
 
 const char *const CommandText[] = {"ID", "NAP", "OUT", "STA", "TOL"};
@@ -45,6 +47,18 @@ void Paint(TShape *s, const QColor &c)
         s->SetBrushColor(c);
 }
 
+// True when the reply begins with "#" and two hexadecimal digits naming an address other
+// than the source's own. A reply without such an address field is taken as before.
+bool FromOtherSource(const QString &reply, int address)
+{
+    if (reply.size() < 3 || reply[0] != QLatin1Char('#'))
+        return false;
+    bool ok = false;
+    const int named = reply.mid(1, 2).toInt(&ok, 16);
+    const auto isHex = [](QChar c) { return std::isxdigit(static_cast<unsigned char>(c.toLatin1())); };
+    return ok && isHex(reply[1]) && isHex(reply[2]) && named != address;
+}
+
 void CompleteReply(int Line)
 {
     TLines &ln = Lines[Line];
@@ -55,6 +69,14 @@ void CompleteReply(int Line)
         return;
     }
     LogReceived(Line, ln.RxBuf.toLatin1());
+    if (FromOtherSource(ln.RxBuf, Devices[s].Address)) {
+        // A reply that names another address (a source answering after its time-out, while
+        // the next one is asked) would put that source's reading on this one's panel and
+        // in its recording. It stays in the log; the current source's own reply, or its
+        // time-out, is still awaited.
+        ln.RxBuf.clear();
+        return;
+    }
     Devices[s].Reply = ln.RxBuf;
     ln.RxBuf.clear();
     ParseReply(s);

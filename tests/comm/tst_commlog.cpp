@@ -221,15 +221,18 @@ void TstCommLog::lateReplyOverwritesTopLine()
     rig->Tick(61);
     QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
              QStringList{QStringLiteral("Zař.č.3: Neodpovídá")});
-    // The late reply is credited to the line's new current source and replaces the entry.
+    // A late reply of the timed-out source shows in the log against the line's new current
+    // source, but its reading is not put on that source.
+    const double before = Devices[4].U;
     rig->Feed(1, "#05NAP007\r");
     QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
              QStringList{QStringLiteral("Zař.č.4, Stav0: #05NAP007↵")});
-    QCOMPARE(Devices[4].U, 7.0);
-    // A second reply to the same request overwrites it again.
-    rig->Feed(1, "#05NAP008\r");
+    QCOMPARE(Devices[4].U, before);
+    // The new current source's own reply overwrites the entry and is taken.
+    rig->Feed(1, "#06NAP008\r");
     QCOMPARE(CommRig::MemoLines(FormMain->RecvMemo(1)),
-             QStringList{QStringLiteral("Zař.č.4, Stav4: #05NAP008↵")});
+             QStringList{QStringLiteral("Zař.č.4, Stav0: #06NAP008↵")});
+    QCOMPARE(Devices[4].U, 8.0);
     QCOMPARE(CommRig::MemoLines(FormMain->SentMemo(1)).size(), 1);
 }
 

@@ -81,15 +81,21 @@ void TstProtocol::assembly_data()
     QTest::newRow("split in three") << Chunks{"#0", "1O", "K\r"} << "#01OK\r" << 1 << "";
     QTest::newRow("byte by byte") << Chunks{"#", "0", "1", "O", "K", "\r"} << "#01OK\r" << 1
                                   << "";
-    QTest::newRow("two in one event") << Chunks{"#01OK\r#02OK\r"} << "#02OK\r" << 2 << "";
-    QTest::newRow("one and a half") << Chunks{"#01OK\r#02O", "K\r"} << "#02OK\r" << 2 << "";
+    QTest::newRow("two in one event") << Chunks{"#01OK\r#01OK2\r"} << "#01OK2\r" << 2 << "";
+    QTest::newRow("one and a half") << Chunks{"#01OK\r#01O", "K2\r"} << "#01OK2\r" << 2 << "";
     QTest::newRow("garbage before") << Chunks{"\x01zz#01OK\r"} << "#01OK\r" << 1 << "";
-    QTest::newRow("garbage between") << Chunks{"#01OK\rjunk", "#02OK\r"} << "#02OK\r" << 2
+    QTest::newRow("garbage between") << Chunks{"#01OK\rjunk", "#01OK2\r"} << "#01OK2\r" << 2
                                      << "";
-    QTest::newRow("restarted by #") << Chunks{"#01OK", "#03OK\r"} << "#03OK\r" << 1 << "";
+    QTest::newRow("restarted by #") << Chunks{"#01OK", "#01OK3\r"} << "#01OK3\r" << 1 << "";
     QTest::newRow("no # at all") << Chunks{"xOK\r"} << "xOK\r" << 1 << "";
     QTest::newRow("unfinished") << Chunks{"#01OK\r#04O"} << "#01OK\r" << 1 << "#04O";
     QTest::newRow("empty event") << Chunks{"", "#01OK\r", ""} << "#01OK\r" << 1 << "";
+    // A reply naming another address (a source late after its time-out) is not this
+    // source's: nothing of it is taken, while a reply without an address field still is.
+    QTest::newRow("another source's reply") << Chunks{"#07NAP123\r"} << "" << 0 << "";
+    QTest::newRow("another, then its own") << Chunks{"#1FOK\r#01OK\r"} << "#01OK\r" << 1 << "";
+    QTest::newRow("lower-case other address") << Chunks{"#0aOK\r"} << "" << 0 << "";
+    QTest::newRow("no address field") << Chunks{"#OK\r"} << "#OK\r" << 1 << "";
 }
 
 void TstProtocol::assembly()
@@ -137,8 +143,8 @@ void TstProtocol::eachHandlerServesItsOwnLine()
         rig->Connect(slotOf[l], l, l);
         Devices[slotOf[l]].ReqState = 30;
     }
-    const QByteArray reply = "#01OK\r";
     for (int l = 1; l <= 4; ++l) {
+        const QByteArray reply = "#0" + QByteArray::number(l) + "OK\r";
         rig->port(l)->rx = reply;
         rig->port(l)->OnDataRecived(rig->port(l), int32_t(reply.size()));
         for (int k = 1; k <= 4; ++k)
