@@ -1,6 +1,6 @@
 #include "fuzzbodies.h"
 
-#include "barepanel.h"
+#include "barelines.h"
 #include "commlog.h"
 #include "controls.h"
 #include "fakeport.h"
@@ -122,7 +122,7 @@ constexpr int StartCur[5] = {0, 1, 50, NoDevice, 12};
 // per completed reply at most.
 constexpr int32_t CycleTop = 59;
 
-class ReplyRig
+class ReplyRig : public BareLines
 {
 public:
     ReplyRig()
@@ -130,27 +130,6 @@ public:
         QLocale::setDefault(QLocale::c());
         TextDevNo = LoadStr(sDevNo, lsCzech);
         TextNoAnswer = LoadStr(sNoAnswer, lsCzech);
-        form = std::make_unique<TFormMainBase>();
-        for (int i = 1; i <= 8; ++i)
-            form->Memo[i] = new QPlainTextEdit(form.get());
-        form->Page1 = new QWidget(form.get());
-        dm = std::make_unique<TDMBase>();
-        dm->TSystem = new QTimer(dm.get());
-        dm->TSystem->setInterval(25);
-        for (int l = 1; l <= MaxLines; ++l) {
-            ports[l] = new FakePort(dm.get());
-            ports[l]->open = true;
-        }
-        dm->PortA = ports[1];
-        dm->PortB = ports[2];
-        dm->PortC = ports[3];
-        dm->PortD = ports[4];
-        dm->PortA->OnDataRecived = PortADataRecived;
-        dm->PortB->OnDataRecived = PortBDataRecived;
-        dm->PortC->OnDataRecived = PortCDataRecived;
-        dm->PortD->OnDataRecived = PortDDataRecived;
-        FormMain = form.get();
-        DM = dm.get();
         SetTickSource([this] { return now; });
 
         InitTables();
@@ -307,9 +286,6 @@ public:
 private:
     void BuildPanel(int slot) { BuildBarePanel(slot, form->Page1); }
 
-    std::unique_ptr<TFormMainBase> form;
-    std::unique_ptr<TDMBase> dm;
-    FakePort *ports[MaxLines + 1] = {};
     TDevice saved[MaxDevices + 1];
     int crs[MaxLines + 1] = {};
     uint32_t now = 100000;

@@ -7,7 +7,7 @@
 
 #include "afcomport.h"
 #include "commlog.h"
-#include "barepanel.h"
+#include "barelines.h"
 #include "controls.h"
 #include "fakeport.h"
 #include "forms.h"
@@ -53,7 +53,7 @@ inline Frame SplitFrame(const QByteArray &f)
     return r;
 }
 
-class CommRig
+class CommRig : public BareLines
 {
 public:
     CommRig()
@@ -63,27 +63,6 @@ public:
         InitTables();
         TextDevNo = LoadStr(sDevNo, lsCzech);
         TextNoAnswer = LoadStr(sNoAnswer, lsCzech);
-        form = std::make_unique<TFormMainBase>();
-        for (int i = 1; i <= 8; ++i)
-            form->Memo[i] = new QPlainTextEdit(form.get());
-        form->Page1 = new QWidget(form.get());
-        dm = std::make_unique<TDMBase>();
-        dm->TSystem = new QTimer(dm.get());
-        dm->TSystem->setInterval(25);
-        for (int l = 1; l <= 4; ++l) {
-            ports[l] = new FakePort(dm.get());
-            ports[l]->open = true;
-        }
-        dm->PortA = ports[1];
-        dm->PortB = ports[2];
-        dm->PortC = ports[3];
-        dm->PortD = ports[4];
-        dm->PortA->OnDataRecived = PortADataRecived;
-        dm->PortB->OnDataRecived = PortBDataRecived;
-        dm->PortC->OnDataRecived = PortCDataRecived;
-        dm->PortD->OnDataRecived = PortDDataRecived;
-        FormMain = form.get();
-        DM = dm.get();
         now = 100000;
         SetTickSource([this] { return now; });
     }
@@ -165,9 +144,6 @@ public:
     }
 
     QTemporaryDir dir; // the working folder of one test
-    std::unique_ptr<TFormMainBase> form;
-    std::unique_ptr<TDMBase> dm;
-    FakePort *ports[5] = {};
     uint32_t now = 0;
 };
 
