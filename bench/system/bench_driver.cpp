@@ -10,6 +10,7 @@
 //       plotted with its series filled for the chart window (default 300 s); prints
 //       "ready" and runs until it is terminated.
 
+#include "fiftysources.h"
 #include "wholeprogram.h"
 
 #include "chartpage.h"
@@ -63,24 +64,8 @@ int RunProgram(int argc, char **argv)
     const int window = argc > 3 ? atoi(argv[3]) : 300;
     QApplication app(argc, argv);
     WholeProgram prog;
-    QList<QStringList> lines(4);
-    QList<QPair<int, int>> where;
-    for (int i = 0; i < MaxDevices; ++i) {
-        const int line = i < 13 ? 0 : i < 26 ? 1 : i < 38 ? 2 : 3;
-        const int address = i < 13 ? i : i < 26 ? i - 13 : i < 38 ? i - 26 : i - 38;
-        lines[line] << QStringLiteral("addr=%1,u=%2,out=1,slew=0,noise=3").arg(address).arg(20 + 5 * i);
-        where << qMakePair(line + 1, address);
-    }
-    const QString err = prog.Start(lines, {QStringLiteral("--pace")});
-    if (!err.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(err));
+    if (!StartFiftySources(prog))
         return 1;
-    }
-    for (const auto &[line, address] : where)
-        if (!prog.Connect(line, address)) {
-            std::fprintf(stderr, "cannot connect line %d address %d\n", line, address);
-            return 1;
-        }
     TFormMain *form = prog.Form();
     if (mode != QLatin1String("main")) {
         form->PageCont->setCurrentIndex(1);

@@ -18,6 +18,7 @@
 // With ARDEMO_BENCH_OUT set, the figures are appended to that file (see benchreport.h).
 
 #include "benchreport.h"
+#include "fiftysources.h"
 #include "wholeprogram.h"
 
 #include "afcomport.h"
@@ -64,20 +65,6 @@ double NowMs()
         .count();
 }
 
-// Line, address: 50 sources over four lines, 13, 13, 12 and 12.
-QList<QStringList> FiftySources(QList<QPair<int, int>> &where)
-{
-    QList<QStringList> lines(4);
-    for (int i = 0; i < MaxDevices; ++i) {
-        const int line = i < 13 ? 0 : i < 26 ? 1 : i < 38 ? 2 : 3;
-        const int address = i < 13 ? i : i < 26 ? i - 13 : i < 38 ? i - 26 : i - 38;
-        lines[line] << QStringLiteral("addr=%1,u=%2,out=1,slew=0,noise=3")
-                           .arg(address)
-                           .arg(20 + 5 * i);
-        where << qMakePair(line + 1, address);
-    }
-    return lines;
-}
 
 double ThreadCpuMs()
 {
@@ -241,17 +228,8 @@ int TickBench()
 {
     std::printf("== tick: 50 sources on four lines, simulator paced at 9600 bit/s\n");
     WholeProgram prog;
-    QList<QPair<int, int>> where;
-    const QString err = prog.Start(FiftySources(where), {QStringLiteral("--pace")});
-    if (!err.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(err));
+    if (!StartFiftySources(prog))
         return 1;
-    }
-    for (const auto &[line, address] : where)
-        if (!prog.Connect(line, address)) {
-            std::fprintf(stderr, "cannot connect line %d address %d\n", line, address);
-            return 1;
-        }
     TFormMain *form = prog.Form();
     TTickProbe probe;
     probe.Install(qobject_cast<TDM *>(DM));
