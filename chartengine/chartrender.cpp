@@ -12,6 +12,7 @@
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace ChartMath;
 
@@ -111,8 +112,10 @@ public:
             return p.x() >= 0 && p.x() <= W && p.y() >= 0 && p.y() <= H;
         };
 
-        m_chain.clear();
-        m_chain.reserve(i1 - i0 + 1);
+        // A chain never holds more than the points walked; a plain buffer of that size
+        // keeps the list's checks and growth out of the loop over every point.
+        m_chain.resize(std::size_t(std::max(i1 - i0 + 1, 2)));
+        m_n = 0;
         QRgb colour = 0;
         const double xMin = m_l.range.xMin, yMin = m_l.range.yMin, kx = m_kx, ky = m_ky;
         // ToModel, inline.
@@ -131,13 +134,13 @@ public:
                 continue;
             }
             const QRgb c = cs[i];
-            if (!m_chain.isEmpty() && (c != colour || a != m_chain.constLast()))
+            if (m_n > 0 && (c != colour || a != m_chain[m_n - 1]))
                 Flush(sink, colour);
-            if (m_chain.isEmpty()) {
-                m_chain.append(a);
+            if (m_n == 0) {
+                m_chain[m_n++] = a;
                 colour = c;
             }
-            m_chain.append(b);
+            m_chain[m_n++] = b;
             if (b != next)
                 Flush(sink, colour);
         }
@@ -147,11 +150,11 @@ public:
 private:
     template <class Sink> void Flush(Sink &sink, QRgb colour)
     {
-        if (m_chain.size() >= 2) {
+        if (m_n >= 2) {
             Thin();
-            sink(m_chain, colour);
+            sink(static_cast<const QPointF *>(m_chain.data()), m_n, colour);
         }
-        m_chain.clear();
+        m_n = 0;
     }
 
     // A long time window on a narrow chart puts several points into one pixel column; the
@@ -160,12 +163,10 @@ private:
     // the drawing cost follows the chart's width rather than the number of points.
     void Thin()
     {
-        const int n = int(m_chain.size());
-        if (m_column <= 0 || n < 4
-            || (m_chain.constLast().x() - m_chain.constFirst().x()) / m_column * 2 >= n)
-            return;
-        // Plain pointer: the list's checked access costs a test per point on this path.
+        const int n = m_n;
         QPointF *c = m_chain.data();
+        if (m_column <= 0 || n < 4 || (c[n - 1].x() - c[0].x()) / m_column * 2 >= n)
+            return;
         int out = 0;
         const double perColumn = 1 / m_column;
         double col = FloorOf(c[0].x() * perColumn);
@@ -207,12 +208,13 @@ private:
             i = j + 1;
             col = nextCol;
         }
-        m_chain.resize(out);
+        m_n = out;
     }
 
     const TLayout &m_l;
     const TChartSeries &m_s;
-    QVector<QPointF> m_chain;
+    std::vector<QPointF> m_chain; // the chain so far: its first m_n points
+    int m_n = 0;
     double m_column = 0; // model x of one device pixel column; 0 draws every point
     double m_row = 0;    // model y of one device pixel row
     double m_kx = 0, m_ky = 0; // model units per day and per volt
@@ -228,9 +230,9 @@ void DrawSeries2D(const TChart &chart, const TLayout &l, QPainter &p)
         const TChartSeries &s = *chart.Series(k);
         if (!s.Active())
             continue;
-        TChainWalker(l, s).Walk([&](const QVector<QPointF> &chain, QRgb colour) {
-            poly.resize(chain.size());
-            for (int i = 0; i < chain.size(); ++i)
+        TChainWalker(l, s).Walk([&](const QPointF *chain, int n, QRgb colour) {
+            poly.resize(n);
+            for (int i = 0; i < n; ++i)
                 poly[i] = l.proj.Map(chain[i].x(), chain[i].y(), 0);
             if (raster.IsValid()) {
                 if (raster.DenseTrace(poly.constData(), int(poly.size()), colour))
@@ -270,8 +272,7 @@ void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step,
         for (int i = from; i != to; i += step) {
             const TRibbonPiece &r = pieces[i];
             const QPointF q[4] = {r.f0, r.f1, r.b1, r.b0};
-            raster.FillConvex(q, 4, r.face);
-            raster.Step(r.f0, r.f1, r.rim);
+            raster.Piece(q, 4, r.face, r.f0, r.f1, r.rim);
         }
         return;
     }
@@ -335,13 +336,12 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
         const TChartSeries &s = *chart.Series(active[j]);
         const double z0 = j * slot + gap / 2, z1 = (j + 1) * slot - gap / 2;
         pieces.clear();
-        TChainWalker(l, s, true).Walk([&](const QVector<QPointF> &chain, QRgb colour) {
-            const int n = int(chain.size());
+        TChainWalker(l, s, true).Walk([&](const QPointF *chain, int n, QRgb colour) {
             front.resize(n);
             back.resize(n);
             // Plain pointers: the lists' checked access costs a test per point here.
             QPointF *f = front.data(), *b = back.data();
-            const QPointF *m = chain.constData();
+            const QPointF *m = chain;
             for (int i = 0; i < n; ++i) {
                 f[i] = pr.Map(m[i].x(), m[i].y(), z0);
                 b[i] = pr.Map(m[i].x(), m[i].y(), z1);

@@ -102,22 +102,31 @@ TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
     m_bits = img->bits();
 }
 
+bool TRasterTarget::Bounds(const QPointF *pts, int n, QPointF *v, const TRasterTarget &t,
+                           double &xmin, double &xmax, double &ymin, double &ymax)
+{
+    xmin = 1e300, xmax = -1e300, ymin = 1e300, ymax = -1e300;
+    for (int i = 0; i < n; ++i) {
+        v[i] = t.Map(pts[i]);
+        if (!std::isfinite(v[i].x()) || !std::isfinite(v[i].y()))
+            return false;
+        xmin = std::min(xmin, v[i].x());
+        xmax = std::max(xmax, v[i].x());
+        ymin = std::min(ymin, v[i].y());
+        ymax = std::max(ymax, v[i].y());
+    }
+    return true;
+}
+
 void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
 {
     if (!m_bits || n < 3)
         return;
     n = std::min(n, 8);
     QPointF v[8];
-    double xmin = 1e300, xmax = -1e300, ymin = 1e300, ymax = -1e300;
-    for (int i = 0; i < n; ++i) {
-        v[i] = Map(pts[i]);
-        if (!std::isfinite(v[i].x()) || !std::isfinite(v[i].y()))
-            return;
-        xmin = std::min(xmin, v[i].x());
-        xmax = std::max(xmax, v[i].x());
-        ymin = std::min(ymin, v[i].y());
-        ymax = std::max(ymax, v[i].y());
-    }
+    double xmin, xmax, ymin, ymax;
+    if (!Bounds(pts, n, v, *this, xmin, xmax, ymin, ymax))
+        return;
     // The pieces of a dense ribbon are tall and one or two pixels wide: such a shape is
     // filled column by column (one vertical span per column) rather than row by row, which
     // costs far less and fills the same pixels: those whose centres lie inside.
@@ -128,17 +137,63 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
     }
 }
 
-void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c)
+void TRasterTarget::Piece(const QPointF *pts, int n, QRgb face, const QPointF &pa,
+                          const QPointF &pb, QRgb rim)
+{
+    if (!m_bits)
+        return;
+    // The rim's spans first, as Step and Span would draw them.
+    TColumnSpan spans[4];
+    int count = 0;
+    const QPointF a = Map(pa), b = Map(pb);
+    bool asSpans = std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
+                   std::isfinite(b.y()) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9;
+    if (asSpans) {
+        auto reach = [&](int x, double y0, double y1) {
+            if (x < m_x0 || x >= m_x1 || count >= 4)
+                return;
+            const int from = std::max(m_y0, FloorInt(std::max(std::min(y0, y1), -1e9)));
+            const int to = std::min(m_y1 - 1, FloorInt(std::min(std::max(y0, y1), 1e9)));
+            spans[count++] = {x, from, to};
+        };
+        asSpans = ByColumns(a, b, reach);
+    }
+    if (!asSpans) {
+        FillConvex(pts, n, face);
+        Step(pa, pb, rim);
+        return;
+    }
+    if (n >= 3) {
+        n = std::min(n, 8);
+        QPointF v[8];
+        double xmin, xmax, ymin, ymax;
+        if (Bounds(pts, n, v, *this, xmin, xmax, ymin, ymax)) {
+            if (ymax - ymin > xmax - xmin)
+                Columns(v, n, xmin, xmax, face | 0xff000000u, spans, count);
+            else
+                Rows(v, n, face | 0xff000000u);
+        }
+    }
+    const quint32 c = rim | 0xff000000u;
+    for (int k = 0; k < count; ++k) {
+        const TColumnSpan &s = spans[k];
+        uchar *p = m_bits + qsizetype(s.from) * m_stride + qsizetype(s.column) * 4;
+        for (int y = s.from; y <= s.to; ++y, p += m_stride)
+            *reinterpret_cast<quint32 *>(p) = c;
+    }
+}
+
+void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c,
+                            const TColumnSpan *skip, int skipCount)
 {
     const int first = std::max(m_x0, CeilInt(std::max(xmin, -1e9) - 0.5));
     const int end = std::min(m_x1, CeilInt(std::min(xmax, 1e9) - 0.5));
     if (first >= end)
         return;
+    // An edge's slope is worked out when a column centre first meets it: a piece one
+    // column wide meets only two of its edges, and the division is most of its cost.
     double slope[8];
-    for (int i = 0; i < n; ++i) {
-        const QPointF &a = v[i], &b = v[Next(i, 1, n)];
-        slope[i] = b.x() != a.x() ? (b.y() - a.y()) / (b.x() - a.x()) : 0;
-    }
+    bool known[8] = {};
     for (int x = first; x < end; ++x) {
         // The column centre's line meets two edges of the convex polygon; an edge counts
         // from its left end up to but not including its right end, so a vertex on the line
@@ -148,6 +203,10 @@ void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, q
         for (int i = 0; i < n; ++i) {
             const QPointF &a = v[i], &b = v[Next(i, 1, n)];
             if ((a.x() <= xc) != (b.x() <= xc)) {
+                if (!known[i]) {
+                    slope[i] = (b.y() - a.y()) / (b.x() - a.x());
+                    known[i] = true;
+                }
                 const double y = a.y() + (xc - a.x()) * slope[i];
                 lo = std::min(lo, y);
                 hi = std::max(hi, y);
@@ -157,8 +216,18 @@ void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, q
             continue;
         const int from = std::max(m_y0, CeilInt(std::max(lo, -1e9) - 0.5));
         const int to = std::min(m_y1, CeilInt(std::min(hi, 1e9) - 0.5));
+        int gapFrom = to, gapTo = to; // rows [gapFrom, gapTo) left alone
+        for (int k = 0; k < skipCount; ++k)
+            if (skip[k].column == x && skip[k].from <= skip[k].to) {
+                gapFrom = std::clamp(skip[k].from, from, to);
+                gapTo = std::clamp(skip[k].to + 1, from, to);
+                break;
+            }
         uchar *p = m_bits + qsizetype(from) * m_stride + qsizetype(x) * 4;
-        for (int y = from; y < to; ++y, p += m_stride)
+        for (int y = from; y < gapFrom; ++y, p += m_stride)
+            *reinterpret_cast<quint32 *>(p) = c;
+        p = m_bits + qsizetype(gapTo) * m_stride + qsizetype(x) * 4;
+        for (int y = gapTo; y < to; ++y, p += m_stride)
             *reinterpret_cast<quint32 *>(p) = c;
     }
 }

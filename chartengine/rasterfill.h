@@ -35,12 +35,26 @@ public:
     // One step of a dense trace: as spans when it crosses at most three pixel columns,
     // otherwise as a line.
     void Step(const QPointF &a, const QPointF &b, QRgb colour);
+    // A piece of a 3D ribbon: FillConvex(pts, n, face) and then Step(a, b, rim), the same
+    // pixels, but the face is not first filled where the rim's spans then cover it (on a
+    // steep piece most of its column).
+    void Piece(const QPointF *pts, int n, QRgb face, const QPointF &a, const QPointF &b, QRgb rim);
 
 private:
     void Span(int column, double top, double bottom, quint32 colour);
     // The polygon (device coordinates) filled row by row, or column by column.
     void Rows(const QPointF *v, int n, quint32 colour);
-    void Columns(const QPointF *v, int n, double xmin, double xmax, quint32 colour);
+    // One column's rows from and to (both included) of a step's spans.
+    struct TColumnSpan
+    {
+        int column, from, to;
+    };
+    // skip: up to four spans whose pixels are left alone.
+    void Columns(const QPointF *v, int n, double xmin, double xmax, quint32 colour,
+                 const TColumnSpan *skip = nullptr, int skipCount = 0);
+    // v: n mapped vertices; false when one is not finite.
+    static bool Bounds(const QPointF *pts, int n, QPointF *v, const TRasterTarget &t,
+                       double &xmin, double &xmax, double &ymin, double &ymax);
 
     QPointF Map(const QPointF &p) const
     {

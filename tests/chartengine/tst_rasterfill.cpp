@@ -56,6 +56,8 @@ private slots:
     void denseTraceShowsSpikeAndStaysInItsColumns();
     void sparseTraceIsLeftToLines();
     void stepsAsSpansOrLine();
+    void pieceMatchesFillThenStep_data();
+    void pieceMatchesFillThenStep();
 };
 
 void TstRasterFill::rectangleTakesPixelsWithCentresInside()
@@ -404,6 +406,75 @@ void TstRasterFill::stepsAsSpansOrLine()
     for (int x = 21; x <= 34; ++x)
         QCOMPARE(img.pixel(x, 30), Ink);
     QCOMPARE(img.pixel(27, 29), White);
+}
+
+void TstRasterFill::pieceMatchesFillThenStep_data()
+{
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QRectF>("clip");
+    QTest::addColumn<double>("depthX");
+    QTest::addColumn<double>("depthY");
+    QTest::addColumn<double>("stepX");
+    QTest::newRow("steep, back up and right") << 1.0 << QRectF(0, 0, 60, 50) << 1.3 << -2.2 << 1.0;
+    QTest::newRow("steep, back down and left") << 1.0 << QRectF(0, 0, 60, 50) << -0.7 << 3.1 << 1.0;
+    QTest::newRow("deep ribbon") << 1.0 << QRectF(0, 0, 60, 50) << 2.5 << -9.0 << 0.8;
+    QTest::newRow("wide steps, some drawn as lines") << 1.0 << QRectF(0, 0, 60, 50) << 1.0 << -2.0
+                                                     << 4.5;
+    QTest::newRow("clipped") << 1.0 << QRectF(7.5, 6.2, 33, 27) << 1.3 << -2.2 << 1.2;
+    QTest::newRow("scaled") << 1.5 << QRectF(0, 0, 40, 33) << 1.1 << -1.7 << 0.9;
+}
+
+// A ribbon's pieces drawn in one call each, face and rim, must come out pixel for pixel as
+// the face filled and the rim stepped over it, whatever lies underneath.
+void TstRasterFill::pieceMatchesFillThenStep()
+{
+    QFETCH(double, scale);
+    QFETCH(QRectF, clip);
+    QFETCH(double, depthX);
+    QFETCH(double, depthY);
+    QFETCH(double, stepX);
+    QImage background = Blank(60, 50);
+    for (int y = 0; y < background.height(); ++y)
+        for (int x = 0; x < background.width(); ++x)
+            background.setPixel(x, y, qRgb(x * 4, y * 5, (x * y) & 0xff));
+    QImage exact = background, joined = background;
+    QRandomGenerator rng(20261207);
+    for (int ribbon = 0; ribbon < 6; ++ribbon) {
+        QPointF f0(-3 + rng.bounded(4.0), rng.bounded(40.0));
+        const QPointF depth(depthX * (1 + ribbon * 0.1), depthY);
+        const QRgb face = qRgb(ribbon * 40, 200, 90), rim = qRgb(10, ribbon * 30, 240);
+        for (int i = 0; i < 60; ++i) {
+            // Steep and flat stretches, the odd spike, and one step out of sight.
+            const double dy = i % 17 == 5 ? 25 - rng.bounded(50.0) : rng.bounded(12.0) - 6;
+            QPointF f1(f0.x() + stepX * (0.3 + rng.bounded(1.4)), f0.y() + dy);
+            if (i == 31)
+                f1 = QPointF(f0.x() + 0.5, qInf());
+            const QPointF q[4] = {f0, f1, f1 + depth, f0 + depth};
+            {
+                QPainter p(&exact);
+                p.scale(scale, scale);
+                TRasterTarget t(p, clip);
+                t.FillConvex(q, 4, face);
+                t.Step(f0, f1, rim);
+            }
+            {
+                QPainter p(&joined);
+                p.scale(scale, scale);
+                TRasterTarget t(p, clip);
+                t.Piece(q, 4, face, f0, f1, rim);
+            }
+            f0 = std::isfinite(f1.y()) ? f1 : QPointF(f1.x(), 20);
+        }
+    }
+    QVERIFY(exact != background);
+    for (int y = 0; y < exact.height(); ++y)
+        for (int x = 0; x < exact.width(); ++x)
+            if (joined.pixel(x, y) != exact.pixel(x, y))
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2: %3 instead of %4")
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(joined.pixel(x, y), 8, 16)
+                                     .arg(exact.pixel(x, y), 8, 16)));
 }
 
 QTEST_MAIN(TstRasterFill)
