@@ -129,7 +129,7 @@ void TstCommLive::silentSourceShownAndRecovers()
     QVERIFY(Devices[2].ButtSetU->isEnabled());
     // The other source of the line never looked silent.
     QVERIFY(Devices[1].PanNekom->isHidden());
-    QVERIFY(MemoText(FormMain->RecvMemo(1)).contains(QStringLiteral("Zař.č.2: Neodpovídá")));
+    QVERIFY(MemoLines(FormMain->RecvMemo(1)).contains(QStringLiteral("Zař.č.2: Neodpovídá")));
 }
 
 void TstCommLive::setReachesTheWire()
@@ -155,8 +155,8 @@ void TstCommLive::setReachesTheWire()
 
 void TstCommLive::memosMatchTheWire()
 {
-    const QStringList sent = MemoText(FormMain->SentMemo(1));
-    const QStringList recv = MemoText(FormMain->RecvMemo(1));
+    const QStringList sent = MemoLines(FormMain->SentMemo(1));
+    const QStringList recv = MemoLines(FormMain->RecvMemo(1));
     QCOMPARE(sent.size(), recv.size());
     QVERIFY(sent.size() <= LogDepth);
     const qsizetype k = sent.indexOf(QStringLiteral("Zař.č.1, Stav30: @05NAP020D6↵"));
@@ -164,7 +164,7 @@ void TstCommLive::memosMatchTheWire()
     QCOMPARE(recv[k], QStringLiteral("Zař.č.1, Stav30: #05OK↵"));
     QCOMPARE(recv[k - 1], QStringLiteral("Zař.č.1, Stav31: #05NAP020↵"));
     // Line B's junk before each reply is dropped; the entries begin at the "#".
-    const QStringList recvB = MemoText(FormMain->RecvMemo(2));
+    const QStringList recvB = MemoLines(FormMain->RecvMemo(2));
     QVERIFY(recvB.size() > 5);
     for (const QString &r : recvB.mid(1))
         QVERIFY2(r.startsWith(QStringLiteral("Zař.č.3, Stav")) && r.contains(QStringLiteral(": #1F")),

@@ -9,6 +9,7 @@
 #include "commlog.h"
 #include "forms.h"
 #include "global.h"
+#include "memolines.h"
 #include "panels.h"
 #include "protocol.h"
 #include "simprocess.h"
@@ -21,16 +22,6 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
-
-// The memo's lines, top first.
-inline QStringList MemoText(QPlainTextEdit *m)
-{
-    FlushLog(); // lines kept aside while a memo is hidden
-    QStringList r;
-    for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
-        r << b.text();
-    return r;
-}
 
 // The main window and data module the communication units reach, set as FormMain and DM.
 struct MainRig

@@ -10,6 +10,7 @@
 #include "panels.h"
 #include "strtable.h"
 #include "tchart.h"
+#include "memolines.h"
 #include "wholeprogram.h"
 
 #include <QFileDialog>
@@ -191,15 +192,6 @@ QList<QPair<QString, std::function<QString()>>> FixedTexts()
     };
     for (QWidget *page : {m->Page3x, m->Page5, m->Page6, m->Page7})
         r.append({page->objectName(), [m, page] { return TabText(m->PageCont, page); }});
-    return r;
-}
-
-QStringList MemoLines(QPlainTextEdit *m)
-{
-    FlushLog(); // lines kept aside while a memo is hidden
-    QStringList r;
-    for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
-        r << b.text();
     return r;
 }
 

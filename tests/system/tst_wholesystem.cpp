@@ -19,6 +19,7 @@
 #include "scheduler.h"
 #include "sysutils.h"
 #include "tchart.h"
+#include "memolines.h"
 #include "wholeprogram.h"
 
 #include <QColorDialog>
@@ -36,15 +37,6 @@ namespace {
 
 const QColor Lime(0x00, 0xFF, 0x00), Red(0xFF, 0x00, 0x00), White(0xFF, 0xFF, 0xFF);
 const QColor Gray(0x80, 0x80, 0x80);
-
-QStringList MemoLines(QPlainTextEdit *m)
-{
-    FlushLog(); // lines kept aside while a memo is hidden
-    QStringList r;
-    for (QTextBlock b = m->document()->firstBlock(); b.isValid(); b = b.next())
-        r << b.text();
-    return r;
-}
 
 // The frames the simulator's source at the address received on the line, in order.
 QList<QByteArray> FramesTo(SimProcess &sim, int line, int address)
