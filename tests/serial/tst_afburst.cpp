@@ -111,7 +111,10 @@ private slots:
             QTRY_VERIFY(t.Done());
         }
         QTRY_COMPARE(m_got, stream);
-        QVERIFY2(m_counts.size() >= 4, qPrintable(QString::number(m_counts.size())));
+        // How many events a busy machine makes of it varies; what must not happen is one
+        // event holding the whole stream, reported only once it had ended.
+        QVERIFY2(m_counts.size() >= 2 && m_counts.first() < stream.size(),
+                 qPrintable(QString::number(m_counts.size())));
     }
 
     void outBufFreeHandlerSetBetweenWrites()
