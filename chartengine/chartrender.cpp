@@ -134,20 +134,27 @@ public:
                 continue;
             }
             const QRgb c = cs[i];
-            if (m_n > 0 && (c != colour || a != m_chain[m_n - 1]))
+            // Exact comparisons: a chain goes on only from the very point it ended at (the
+            // fuzzy QPointF comparison would also cost more than the rest of the loop).
+            if (m_n > 0 && (c != colour || !Same(a, m_chain[m_n - 1])))
                 Flush(sink, colour);
             if (m_n == 0) {
                 m_chain[m_n++] = a;
                 colour = c;
             }
             m_chain[m_n++] = b;
-            if (b != next)
+            if (!Same(b, next))
                 Flush(sink, colour);
         }
         Flush(sink, colour);
     }
 
 private:
+    static bool Same(const QPointF &a, const QPointF &b)
+    {
+        return a.x() == b.x() && a.y() == b.y();
+    }
+
     template <class Sink> void Flush(Sink &sink, QRgb colour)
     {
         if (m_n >= 2) {
@@ -269,10 +276,10 @@ void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step,
                 TRasterTarget &raster, QPainter &p, double unit)
 {
     if (raster.IsValid()) {
+        // The pieces are in the image's pixels here.
         for (int i = from; i != to; i += step) {
             const TRibbonPiece &r = pieces[i];
-            const QPointF q[4] = {r.f0, r.f1, r.b1, r.b0};
-            raster.Piece(q, 4, r.face, r.f0, r.f1, r.rim);
+            raster.DevicePiece(r.f0, r.f1, r.b1, r.b0, r.face, r.rim);
         }
         return;
     }
@@ -330,6 +337,7 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
     QVector<QPointF> front, back;
     QVector<TRibbonPiece> pieces;
     TRasterTarget raster(p, l.frame);
+    const bool direct = raster.IsValid();
     p.setRenderHint(QPainter::Antialiasing, false);
     // Back to front, so that nearer ribbons cover farther ones.
     for (int j = int(active.size()) - 1; j >= 0; --j) {
@@ -345,6 +353,14 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
             for (int i = 0; i < n; ++i) {
                 f[i] = pr.Map(m[i].x(), m[i].y(), z0);
                 b[i] = pr.Map(m[i].x(), m[i].y(), z1);
+            }
+            // Straight into the image, each point is mapped to its pixels once here rather
+            // than by both pieces it belongs to.
+            if (direct) {
+                for (int i = 0; i < n; ++i) {
+                    f[i] = raster.ToDevice(f[i]);
+                    b[i] = raster.ToDevice(b[i]);
+                }
             }
             pieces.reserve(pieces.size() + n);
             const QColor c = QColor::fromRgba(colour);

@@ -26,6 +26,11 @@ inline int FloorInt(double v)
 
 // The vertex after i going round a polygon of n vertices by step (1 or n - 1), without the
 // division of a remainder: this runs for every piece of every ribbon.
+inline bool Same(const QPointF &a, const QPointF &b)
+{
+    return a.x() == b.x() && a.y() == b.y();
+}
+
 inline int Next(int i, int step, int n)
 {
     const int j = i + step;
@@ -102,12 +107,11 @@ TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
     m_bits = img->bits();
 }
 
-bool TRasterTarget::Bounds(const QPointF *pts, int n, QPointF *v, const TRasterTarget &t,
-                           double &xmin, double &xmax, double &ymin, double &ymax)
+bool TRasterTarget::Bounds(const QPointF *v, int n, double &xmin, double &xmax, double &ymin,
+                           double &ymax)
 {
     xmin = 1e300, xmax = -1e300, ymin = 1e300, ymax = -1e300;
     for (int i = 0; i < n; ++i) {
-        v[i] = t.Map(pts[i]);
         if (!std::isfinite(v[i].x()) || !std::isfinite(v[i].y()))
             return false;
         xmin = std::min(xmin, v[i].x());
@@ -124,8 +128,15 @@ void TRasterTarget::FillConvex(const QPointF *pts, int n, QRgb colour)
         return;
     n = std::min(n, 8);
     QPointF v[8];
+    for (int i = 0; i < n; ++i)
+        v[i] = Map(pts[i]);
+    FillDevice(v, n, colour);
+}
+
+void TRasterTarget::FillDevice(const QPointF *v, int n, QRgb colour)
+{
     double xmin, xmax, ymin, ymax;
-    if (!Bounds(pts, n, v, *this, xmin, xmax, ymin, ymax))
+    if (!Bounds(v, n, xmin, xmax, ymin, ymax))
         return;
     // The pieces of a dense ribbon are tall and one or two pixels wide: such a shape is
     // filled column by column (one vertical span per column) rather than row by row, which
@@ -142,72 +153,111 @@ void TRasterTarget::Piece(const QPointF *pts, int n, QRgb face, const QPointF &p
 {
     if (!m_bits)
         return;
-    // The rim's spans first, as Step and Span would draw them.
-    TColumnSpan spans[4];
-    int count = 0;
-    const QPointF a = Map(pa), b = Map(pb);
-    bool asSpans = std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
-                   std::isfinite(b.y()) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9;
-    if (asSpans) {
-        auto reach = [&](int x, double y0, double y1) {
-            if (x < m_x0 || x >= m_x1 || count >= 4)
-                return;
-            const int from = std::max(m_y0, FloorInt(std::max(std::min(y0, y1), -1e9)));
-            const int to = std::min(m_y1 - 1, FloorInt(std::min(std::max(y0, y1), 1e9)));
-            spans[count++] = {x, from, to};
-        };
-        asSpans = ByColumns(a, b, reach);
-    }
-    if (!asSpans) {
-        FillConvex(pts, n, face);
-        Step(pa, pb, rim);
+    // The usual piece, whose rim is its first edge, goes the short way.
+    if (n == 4 && Same(pts[0], pa) && Same(pts[1], pb)) {
+        DevicePiece(Map(pts[0]), Map(pts[1]), Map(pts[2]), Map(pts[3]), face, rim);
         return;
     }
-    if (n >= 3) {
-        n = std::min(n, 8);
-        QPointF v[8];
-        double xmin, xmax, ymin, ymax;
-        if (Bounds(pts, n, v, *this, xmin, xmax, ymin, ymax)) {
-            if (ymax - ymin > xmax - xmin)
-                Columns(v, n, xmin, xmax, face | 0xff000000u, spans, count);
-            else
-                Rows(v, n, face | 0xff000000u);
-        }
-    }
-    const quint32 c = rim | 0xff000000u;
-    for (int k = 0; k < count; ++k) {
-        const TColumnSpan &s = spans[k];
-        uchar *p = m_bits + qsizetype(s.from) * m_stride + qsizetype(s.column) * 4;
-        for (int y = s.from; y <= s.to; ++y, p += m_stride)
-            *reinterpret_cast<quint32 *>(p) = c;
-    }
+    FillConvex(pts, n, face);
+    Step(pa, pb, rim);
 }
 
-void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c,
-                            const TColumnSpan *skip, int skipCount)
+void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPointF &b1,
+                                const QPointF &b0, QRgb face, QRgb rim)
+{
+    if (!m_bits)
+        return;
+    const QPointF v[4] = {f0, f1, b1, b0};
+    // The rim's spans first, as Step and Span would draw them: rows rimFrom to rimTo (both
+    // included) of the columns base to base + 3; the rim crosses at most four.
+    int rimFrom[4] = {1, 1, 1, 1}, rimTo[4] = {0, 0, 0, 0};
+    const int base = std::min(FloorInt(std::max(std::min(f0.x(), f1.x()), -1e9)), int(1e9));
+    auto reach = [&](int x, double y0, double y1) {
+        if (x < m_x0 || x >= m_x1)
+            return;
+        rimFrom[x - base] = std::max(m_y0, FloorInt(std::max(std::min(y0, y1), -1e9)));
+        rimTo[x - base] = std::min(m_y1 - 1, FloorInt(std::min(std::max(y0, y1), 1e9)));
+    };
+    if (!(Finite(f0) && Finite(f1) && Finite(b1) && Finite(b0) && std::fabs(f0.x()) < 1e9 &&
+          std::fabs(f1.x()) < 1e9 && ByColumns(f0, f1, reach))) {
+        FillDevice(v, 4, face);
+        StepDevice(f0, f1, rim);
+        return;
+    }
+    const quint32 fc = face | 0xff000000u, rc = rim | 0xff000000u;
+    const double xmin = std::min(std::min(f0.x(), f1.x()), std::min(b0.x(), b1.x()));
+    const double xmax = std::max(std::max(f0.x(), f1.x()), std::max(b0.x(), b1.x()));
+    const double ymin = std::min(std::min(f0.y(), f1.y()), std::min(b0.y(), b1.y()));
+    const double ymax = std::max(std::max(f0.y(), f1.y()), std::max(b0.y(), b1.y()));
+    unsigned rimDone = 0;
+    if (ymax - ymin > xmax - xmin) {
+        // A column the rim crosses as well is written in one pass down the union of both
+        // spans when they meet: each pixel takes the rim's colour or the face's, as the face
+        // filled first and the rim drawn over it would leave it.
+        ColumnRows(v, 4, xmin, xmax, [&](int x, int from, int to) {
+            const unsigned k = unsigned(x - base);
+            if (k < 4 && rimFrom[k] <= rimTo[k]) {
+                rimDone |= 1u << k;
+                const int rf = rimFrom[k], rt = rimTo[k];
+                if (rf <= to && rt + 1 >= from) {
+                    const int lo = std::min(from, rf), hi = std::max(to, rt + 1);
+                    const unsigned rimRows = unsigned(rt - rf);
+                    uchar *p = m_bits + qsizetype(lo) * m_stride + qsizetype(x) * 4;
+                    for (int y = lo; y < hi; ++y, p += m_stride)
+                        *reinterpret_cast<quint32 *>(p) = unsigned(y - rf) <= rimRows ? rc : fc;
+                    return;
+                }
+                ColumnFill(x, from, to - 1, fc);
+                ColumnFill(x, rf, rt, rc);
+                return;
+            }
+            ColumnFill(x, from, to - 1, fc);
+        });
+    } else {
+        Rows(v, 4, fc);
+    }
+    for (unsigned k = 0; k < 4; ++k)
+        if (!(rimDone & (1u << k)))
+            ColumnFill(base + int(k), rimFrom[k], rimTo[k], rc);
+}
+
+void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c)
+{
+    ColumnRows(v, n, xmin, xmax, [&](int x, int from, int to) { ColumnFill(x, from, to - 1, c); });
+}
+
+template <class Out>
+void TRasterTarget::ColumnRows(const QPointF *v, int n, double xmin, double xmax, Out &&out)
 {
     const int first = std::max(m_x0, CeilInt(std::max(xmin, -1e9) - 0.5));
     const int end = std::min(m_x1, CeilInt(std::min(xmax, 1e9) - 0.5));
     if (first >= end)
         return;
-    // An edge's slope is worked out when a column centre first meets it: a piece one
-    // column wide meets only two of its edges, and the division is most of its cost.
-    double slope[8];
-    bool known[8] = {};
+    // Each edge from its left end, so that two shapes sharing an edge find the same rows
+    // on it; an upright edge meets no column centre line.
+    struct TEdge
+    {
+        double xl, xr, yl, slope;
+    };
+    TEdge edges[8];
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const QPointF &a = v[i], &b = v[Next(i, 1, n)];
+        if (a.x() == b.x())
+            continue;
+        const QPointF &l = a.x() < b.x() ? a : b, &r = a.x() < b.x() ? b : a;
+        edges[m++] = {l.x(), r.x(), l.y(), (r.y() - l.y()) / (r.x() - l.x())};
+    }
     for (int x = first; x < end; ++x) {
         // The column centre's line meets two edges of the convex polygon; an edge counts
         // from its left end up to but not including its right end, so a vertex on the line
         // is met once from each side.
         const double xc = x + 0.5;
         double lo = 1e300, hi = -1e300;
-        for (int i = 0; i < n; ++i) {
-            const QPointF &a = v[i], &b = v[Next(i, 1, n)];
-            if ((a.x() <= xc) != (b.x() <= xc)) {
-                if (!known[i]) {
-                    slope[i] = (b.y() - a.y()) / (b.x() - a.x());
-                    known[i] = true;
-                }
-                const double y = a.y() + (xc - a.x()) * slope[i];
+        for (int i = 0; i < m; ++i) {
+            const TEdge &e = edges[i];
+            if (e.xl <= xc && xc < e.xr) {
+                const double y = e.yl + (xc - e.xl) * e.slope;
                 lo = std::min(lo, y);
                 hi = std::max(hi, y);
             }
@@ -216,19 +266,8 @@ void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, q
             continue;
         const int from = std::max(m_y0, CeilInt(std::max(lo, -1e9) - 0.5));
         const int to = std::min(m_y1, CeilInt(std::min(hi, 1e9) - 0.5));
-        int gapFrom = to, gapTo = to; // rows [gapFrom, gapTo) left alone
-        for (int k = 0; k < skipCount; ++k)
-            if (skip[k].column == x && skip[k].from <= skip[k].to) {
-                gapFrom = std::clamp(skip[k].from, from, to);
-                gapTo = std::clamp(skip[k].to + 1, from, to);
-                break;
-            }
-        uchar *p = m_bits + qsizetype(from) * m_stride + qsizetype(x) * 4;
-        for (int y = from; y < gapFrom; ++y, p += m_stride)
-            *reinterpret_cast<quint32 *>(p) = c;
-        p = m_bits + qsizetype(gapTo) * m_stride + qsizetype(x) * 4;
-        for (int y = gapTo; y < to; ++y, p += m_stride)
-            *reinterpret_cast<quint32 *>(p) = c;
+        if (from < to)
+            out(x, from, to);
     }
 }
 
@@ -288,13 +327,15 @@ void TRasterTarget::Rows(const QPointF *v, int n, quint32 c)
 
 void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
 {
-    if (!m_bits)
-        return;
+    if (m_bits)
+        LineDevice(Map(pa), Map(pb), colour);
+}
+
+void TRasterTarget::LineDevice(const QPointF &a, const QPointF &b, QRgb colour)
+{
     // Xiaolin Wu's line: two pixels per step across the line, weighted by distance, in
     // 16.16 fixed point.
-    const QPointF a = Map(pa), b = Map(pb);
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) ||
-        !std::isfinite(b.y()))
+    if (!Finite(a) || !Finite(b))
         return;
     double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
     const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
@@ -353,8 +394,12 @@ void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
     if (column < m_x0 || column >= m_x1)
         return;
     // Every pixel row the span reaches, so that a level trace still makes one row.
-    const int from = std::max(m_y0, FloorInt(std::max(top, -1e9)));
-    const int to = std::min(m_y1 - 1, FloorInt(std::min(bottom, 1e9)));
+    ColumnFill(column, std::max(m_y0, FloorInt(std::max(top, -1e9))),
+         std::min(m_y1 - 1, FloorInt(std::min(bottom, 1e9))), colour);
+}
+
+void TRasterTarget::ColumnFill(int column, int from, int to, quint32 colour)
+{
     uchar *p = m_bits + qsizetype(from) * m_stride + qsizetype(column) * 4;
     for (int y = from; y <= to; ++y, p += m_stride)
         *reinterpret_cast<quint32 *>(p) = colour;
@@ -362,11 +407,13 @@ void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
 
 void TRasterTarget::Step(const QPointF &pa, const QPointF &pb, QRgb colour)
 {
-    if (!m_bits)
-        return;
-    const QPointF a = Map(pa), b = Map(pb);
-    if (std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
-        std::isfinite(b.y()) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9) {
+    if (m_bits)
+        StepDevice(Map(pa), Map(pb), colour);
+}
+
+void TRasterTarget::StepDevice(const QPointF &a, const QPointF &b, QRgb colour)
+{
+    if (Finite(a) && Finite(b) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9) {
         const quint32 c = colour | 0xff000000u;
         auto span = [this, c](int x, double y0, double y1) {
             Span(x, std::min(y0, y1), std::max(y0, y1), c);
@@ -374,7 +421,7 @@ void TRasterTarget::Step(const QPointF &pa, const QPointF &pb, QRgb colour)
         if (ByColumns(a, b, span))
             return;
     }
-    Line(pa, pb, colour);
+    LineDevice(a, b, colour);
 }
 
 bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
@@ -414,7 +461,7 @@ bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
             if (open)
                 Span(col, lo, hi, c);
             open = false;
-            Line(pts[i - 1], pts[i], colour);
+            LineDevice(a, b, colour);
         }
         a = b;
     }

@@ -8,6 +8,7 @@
 
 #include <QPainter>
 #include <QRgb>
+#include <cmath>
 
 namespace ChartRender {
 
@@ -40,21 +41,33 @@ public:
     // steep piece most of its column).
     void Piece(const QPointF *pts, int n, QRgb face, const QPointF &a, const QPointF &b, QRgb rim);
 
+    // The same for a caller that maps each point once: p in the painter's coordinates to
+    // the image's pixels.
+    QPointF ToDevice(const QPointF &p) const { return Map(p); }
+    static bool Finite(const QPointF &p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
+    // Piece({f0, f1, b1, b0}, 4, face, f0, f1, rim) with its corners already mapped by
+    // ToDevice.
+    void DevicePiece(const QPointF &f0, const QPointF &f1, const QPointF &b1, const QPointF &b0,
+                     QRgb face, QRgb rim);
+
 private:
     void Span(int column, double top, double bottom, quint32 colour);
+    // Rows from to to (both included) of a column inside the clip.
+    void ColumnFill(int column, int from, int to, quint32 colour);
     // The polygon (device coordinates) filled row by row, or column by column.
     void Rows(const QPointF *v, int n, quint32 colour);
-    // One column's rows from and to (both included) of a step's spans.
-    struct TColumnSpan
-    {
-        int column, from, to;
-    };
-    // skip: up to four spans whose pixels are left alone.
-    void Columns(const QPointF *v, int n, double xmin, double xmax, quint32 colour,
-                 const TColumnSpan *skip = nullptr, int skipCount = 0);
+    void Columns(const QPointF *v, int n, double xmin, double xmax, quint32 colour);
+    // Hands out(column, from, to) the rows [from, to) of each column inside the clip whose
+    // pixel centres lie inside the convex polygon v.
+    template <class Out>
+    void ColumnRows(const QPointF *v, int n, double xmin, double xmax, Out &&out);
     // v: n mapped vertices; false when one is not finite.
-    static bool Bounds(const QPointF *pts, int n, QPointF *v, const TRasterTarget &t,
-                       double &xmin, double &xmax, double &ymin, double &ymax);
+    static bool Bounds(const QPointF *v, int n, double &xmin, double &xmax, double &ymin,
+                       double &ymax);
+    // The drawing itself, in the image's pixels.
+    void FillDevice(const QPointF *v, int n, QRgb colour);
+    void LineDevice(const QPointF &a, const QPointF &b, QRgb colour);
+    void StepDevice(const QPointF &a, const QPointF &b, QRgb colour);
 
     QPointF Map(const QPointF &p) const
     {
