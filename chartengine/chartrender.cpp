@@ -122,7 +122,25 @@ public:
         auto model = [&](int i) { return QPointF((xs[i] - xMin) * kx, (ys[i] - yMin) * ky); };
         QPointF prev = model(i0);
         bool prevInside = inside(prev);
+        const double *x = xs.constData(), *y = ys.constData();
+        const QRgb *rgb = cs.constData();
+        QPointF *chain = m_chain.data();
         for (int i = i0 + 1; i <= i1; ++i) {
+            // Most steps: wholly inside, going on from the chain's last point (which is then
+            // prev itself) in the same colour; taken in a run, without branches per test.
+            if (prevInside && m_n > 0) {
+                int n = m_n;
+                for (; i <= i1; ++i) {
+                    const double px = (x[i] - xMin) * kx, py = (y[i] - yMin) * ky;
+                    if (!((px >= 0) & (px <= W) & (py >= 0) & (py <= H) & (rgb[i] == colour)))
+                        break;
+                    chain[n++] = QPointF(px, py);
+                }
+                m_n = n;
+                prev = chain[n - 1];
+                if (i > i1)
+                    break;
+            }
             const QPointF next = model(i);
             const bool nextInside = inside(next);
             QPointF a = prev, b = next;
@@ -185,15 +203,12 @@ private:
                 if (nextCol != col)
                     break;
                 ++j;
+                // Without branches: noisy readings go up and down at random.
                 const double y = c[j].y();
-                if (y < loY) {
-                    lo = j;
-                    loY = y;
-                }
-                if (y > hiY) {
-                    hi = j;
-                    hiY = y;
-                }
+                lo = y < loY ? j : lo;
+                loY = std::min(loY, y);
+                hi = y > hiY ? j : hi;
+                hiY = std::max(hiY, y);
             }
             // The chain's own ends stay where they are, so that joined chains still meet.
             // A column whose points lie within one pixel row needs only one of them.

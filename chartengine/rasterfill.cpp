@@ -1,5 +1,7 @@
 #include "rasterfill.h"
 
+#include "projection.h"
+
 #include <QImage>
 #include <QPaintDevice>
 #include <algorithm>
@@ -168,18 +170,23 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     if (!m_bits)
         return;
     const QPointF v[4] = {f0, f1, b1, b0};
+    if (!(Finite(f0) && Finite(f1) && Finite(b1) && Finite(b0) && std::fabs(f0.x()) < 1e9 &&
+          std::fabs(f1.x()) < 1e9)) {
+        FillDevice(v, 4, face);
+        StepDevice(f0, f1, rim);
+        return;
+    }
     // The rim's spans first, as Step and Span would draw them: rows rimFrom to rimTo (both
     // included) of the columns base to base + 3; the rim crosses at most four.
     int rimFrom[4] = {1, 1, 1, 1}, rimTo[4] = {0, 0, 0, 0};
-    const int base = std::min(FloorInt(std::max(std::min(f0.x(), f1.x()), -1e9)), int(1e9));
+    const int base = FloorInt(std::min(f0.x(), f1.x()));
     auto reach = [&](int x, double y0, double y1) {
         if (x < m_x0 || x >= m_x1)
             return;
         rimFrom[x - base] = std::max(m_y0, FloorInt(std::max(std::min(y0, y1), -1e9)));
         rimTo[x - base] = std::min(m_y1 - 1, FloorInt(std::min(std::max(y0, y1), 1e9)));
     };
-    if (!(Finite(f0) && Finite(f1) && Finite(b1) && Finite(b0) && std::fabs(f0.x()) < 1e9 &&
-          std::fabs(f1.x()) < 1e9 && ByColumns(f0, f1, reach))) {
+    if (!ByColumns(f0, f1, reach)) {
         FillDevice(v, 4, face);
         StepDevice(f0, f1, rim);
         return;
@@ -189,36 +196,73 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     const double xmax = std::max(std::max(f0.x(), f1.x()), std::max(b0.x(), b1.x()));
     const double ymin = std::min(std::min(f0.y(), f1.y()), std::min(b0.y(), b1.y()));
     const double ymax = std::max(std::max(f0.y(), f1.y()), std::max(b0.y(), b1.y()));
-    unsigned rimDone = 0;
-    if (ymax - ymin > xmax - xmin) {
-        // A column the rim crosses as well is written in one pass down the union of both
-        // spans when they meet: each pixel takes the rim's colour or the face's, as the face
-        // filled first and the rim drawn over it would leave it.
-        ColumnRows(v, 4, xmin, xmax, [&](int x, int from, int to) {
-            const unsigned k = unsigned(x - base);
-            if (k < 4 && rimFrom[k] <= rimTo[k]) {
-                rimDone |= 1u << k;
-                const int rf = rimFrom[k], rt = rimTo[k];
-                if (rf <= to && rt + 1 >= from) {
-                    const int lo = std::min(from, rf), hi = std::max(to, rt + 1);
-                    const unsigned rimRows = unsigned(rt - rf);
-                    uchar *p = m_bits + qsizetype(lo) * m_stride + qsizetype(x) * 4;
-                    for (int y = lo; y < hi; ++y, p += m_stride)
-                        *reinterpret_cast<quint32 *>(p) = unsigned(y - rf) <= rimRows ? rc : fc;
-                    return;
-                }
-                ColumnFill(x, from, to - 1, fc);
-                ColumnFill(x, rf, rt, rc);
-                return;
-            }
-            ColumnFill(x, from, to - 1, fc);
-        });
-    } else {
-        Rows(v, 4, fc);
+    const int first = std::max(m_x0, CeilInt(std::max(xmin, -1e9) - 0.5));
+    const int end = std::min(m_x1, CeilInt(std::min(xmax, 1e9) - 0.5));
+    if (!(ymax - ymin > xmax - xmin) || end - first > 4) {
+        // A flat or wide piece (few of a dense ribbon): the face, then the rim over it.
+        FillDevice(v, 4, face);
+        for (int k = 0; k < 4; ++k)
+            if (rimFrom[k] <= rimTo[k])
+                ColumnFill(base + k, rimFrom[k], rimTo[k], rc);
+        return;
     }
-    for (unsigned k = 0; k < 4; ++k)
-        if (!(rimDone & (1u << k)))
-            ColumnFill(base + int(k), rimFrom[k], rimTo[k], rc);
+    // The usual piece of a dense ribbon: a few columns wide, each column's face span found
+    // from the four edges (as ColumnRows would) and written with the rim's span in one pass.
+    struct TEdge
+    {
+        double xl, xr, yl, slope;
+    };
+    TEdge e[4];
+    for (int i = 0; i < 4; ++i) {
+        const QPointF &a = v[i], &b = v[(i + 1) & 3];
+        const bool ab = a.x() < b.x();
+        const double xl = ab ? a.x() : b.x(), xr = ab ? b.x() : a.x();
+        const double yl = ab ? a.y() : b.y(), yr = ab ? b.y() : a.y();
+        // An upright edge meets no column centre line; its slope is never used.
+        e[i] = {xl, xr, yl, (yr - yl) / (xr > xl ? xr - xl : 1.0)};
+    }
+    const int last = std::max(end, base + 4);
+    for (int x = std::min(first, base); x < last; ++x) {
+        int from = 0, to = 0; // the face's rows [from, to)
+        if (x >= first && x < end) {
+            const double xc = x + 0.5;
+            double lo = 1e300, hi = -1e300;
+            for (const TEdge &g : e) {
+                const bool in = (g.xl <= xc) & (xc < g.xr);
+                const double y = g.yl + (xc - g.xl) * g.slope;
+                lo = in ? std::min(lo, y) : lo;
+                hi = in ? std::max(hi, y) : hi;
+            }
+            if (lo <= hi) {
+                from = std::max(m_y0, CeilInt(std::max(lo, -1e9) - 0.5));
+                to = std::min(m_y1, CeilInt(std::min(hi, 1e9) - 0.5));
+            }
+        }
+        const unsigned k = unsigned(x - base);
+        const bool hasRim = k < 4 && rimFrom[k] <= rimTo[k];
+        if (from >= to) {
+            if (hasRim)
+                ColumnFill(x, rimFrom[k], rimTo[k], rc);
+            continue;
+        }
+        if (!hasRim) {
+            ColumnFill(x, from, to - 1, fc);
+            continue;
+        }
+        const int rf = rimFrom[k], rt = rimTo[k];
+        if (rf > to || rt + 1 < from) {
+            ColumnFill(x, from, to - 1, fc);
+            ColumnFill(x, rf, rt, rc);
+            continue;
+        }
+        // Face and rim meet: one pass down both, each pixel in the rim's colour or the
+        // face's, as the face filled first and the rim drawn over it would leave it.
+        const int lo = std::min(from, rf), hi = std::max(to, rt + 1);
+        const unsigned rimRows = unsigned(rt - rf);
+        uchar *p = m_bits + qsizetype(lo) * m_stride + qsizetype(x) * 4;
+        for (int y = lo; y < hi; ++y, p += m_stride)
+            *reinterpret_cast<quint32 *>(p) = unsigned(y - rf) <= rimRows ? rc : fc;
+    }
 }
 
 void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c)
@@ -331,11 +375,19 @@ void TRasterTarget::Line(const QPointF &pa, const QPointF &pb, QRgb colour)
         LineDevice(Map(pa), Map(pb), colour);
 }
 
-void TRasterTarget::LineDevice(const QPointF &a, const QPointF &b, QRgb colour)
+void TRasterTarget::LineDevice(const QPointF &pa, const QPointF &pb, QRgb colour)
 {
     // Xiaolin Wu's line: two pixels per step across the line, weighted by distance, in
     // 16.16 fixed point.
-    if (!Finite(a) || !Finite(b))
+    if (!Finite(pa) || !Finite(pb))
+        return;
+    // Pixel numbers must stay within the fixed point's range: a line reaching far out is
+    // first cut to a box far beyond any image.
+    QPointF a = pa, b = pb;
+    const double Far = 1e6;
+    if (std::max(std::max(std::fabs(a.x()), std::fabs(a.y())),
+                 std::max(std::fabs(b.x()), std::fabs(b.y()))) > Far &&
+        !ChartMath::ClipSegment(a, b, QRectF(-Far, -Far, 2 * Far, 2 * Far)))
         return;
     double x0 = a.x() - 0.5, y0 = a.y() - 0.5, x1 = b.x() - 0.5, y1 = b.y() - 0.5;
     const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
