@@ -287,17 +287,9 @@ struct TRibbonPiece
     int side;
 };
 
-void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step,
-                TRasterTarget &raster, QPainter &p, double unit)
+void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step, QPainter &p,
+                double unit)
 {
-    if (raster.IsValid()) {
-        // The pieces are in the image's pixels here.
-        for (int i = from; i != to; i += step) {
-            const TRibbonPiece &r = pieces[i];
-            raster.DevicePiece(r.f0, r.f1, r.b1, r.b0, r.face, r.rim);
-        }
-        return;
-    }
     // Through the painter (printing): joined pieces of one colour make one polygon.
     QPolygonF poly, edge;
     int i = from;
@@ -335,6 +327,145 @@ void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step,
     }
 }
 
+// Each series has its own slot in depth, the first (j = 0) in front; a small gap between the
+// ribbons keeps neighbours apart when there are few of them.
+void RibbonDepth(const TProjection &pr, int count, int j, double &z0, double &z1)
+{
+    const double slot = pr.DepthSize() / count;
+    const double gap = slot * 0.15;
+    z0 = j * slot + gap / 2;
+    z1 = (j + 1) * slot - gap / 2;
+}
+
+// The upper side of a ribbon in the series colour, the under side darker, and its rim.
+struct TRibbonColours
+{
+    explicit TRibbonColours(QRgb colour)
+    {
+        const QColor c = QColor::fromRgba(colour);
+        upper = c.rgb();
+        under = c.darker(150).rgb();
+        rim = c.darker(130).rgb();
+    }
+    QRgb upper, under, rim;
+};
+
+// n points through the projective transform t into out: one edge of a ribbon in pixels.
+void MapThrough(const QTransform &t, const QPointF *in, int n, QPointF *out)
+{
+    const double m11 = t.m11(), m12 = t.m12(), m13 = t.m13(), m21 = t.m21(), m22 = t.m22(),
+                 m23 = t.m23(), m31 = t.m31(), m32 = t.m32(), m33 = t.m33();
+    for (int i = 0; i < n; ++i) {
+        const double x = in[i].x(), y = in[i].y();
+        const double r = 1 / (m13 * x + m23 * y + m33);
+        out[i] = QPointF((m11 * x + m21 * y + m31) * r, (m12 * x + m22 * y + m32) * r);
+    }
+}
+
+// The ribbons straight into the image: each edge of a ribbon mapped to pixels by the
+// transform of its plane, the pieces drawn from plain arrays.
+void DrawRibbonsDirect(const TChart &chart, const TLayout &l, const QVector<int> &active,
+                       TRasterTarget &raster)
+{
+    const TProjection &pr = l.proj;
+    const double eyeX = pr.ViewerX();
+    const QTransform device = raster.DeviceTransform();
+    // The turning direction of a piece in pixels, as in the painter's coordinates.
+    const int turn = device.m11() * device.m22() < 0 ? -1 : 1;
+    std::vector<QPointF> front, back; // the ribbon's chains one after the other
+    std::vector<QRgb> faces, rims;    // of the piece from each point to the next; 0 none
+    for (int j = int(active.size()) - 1; j >= 0; --j) {
+        const TChartSeries &s = *chart.Series(active[j]);
+        double z0, z1;
+        RibbonDepth(pr, int(active.size()), j, z0, z1);
+        const QTransform toFront = pr.Plane(z0) * device, toBack = pr.Plane(z1) * device;
+        front.clear();
+        back.clear();
+        faces.clear();
+        rims.clear();
+        std::size_t split = std::size_t(-1);
+        TChainWalker(l, s, true).Walk([&](const QPointF *m, int n, QRgb colour) {
+            const std::size_t base = front.size();
+            if (base > 0) { // no piece from one chain to the next
+                faces.push_back(0);
+                rims.push_back(0);
+            }
+            front.resize(base + n);
+            back.resize(base + n);
+            QPointF *f = front.data() + base, *b = back.data() + base;
+            MapThrough(toFront, m, n, f);
+            MapThrough(toBack, m, n, b);
+            const TRibbonColours c(colour);
+            int side = -1;
+            for (int i = 0; i + 1 < n; ++i) {
+                const int sd = turn * Side(f[i], f[i + 1], b[i]);
+                side = sd ? sd : side;
+                if (split == std::size_t(-1) && (m[i].x() + m[i + 1].x()) / 2 >= eyeX)
+                    split = faces.size();
+                faces.push_back(side < 0 ? c.upper : c.under);
+                rims.push_back(c.rim);
+            }
+        });
+        // Each piece is drawn after those farther away along the ribbon: towards the
+        // viewer's position from both ends.
+        const std::size_t count = faces.size();
+        split = std::min(split, count);
+        auto piece = [&](std::size_t k) {
+            if (faces[k])
+                raster.DevicePiece(front[k], front[k + 1], back[k + 1], back[k], faces[k], rims[k]);
+        };
+        for (std::size_t k = 0; k < split; ++k)
+            piece(k);
+        for (std::size_t k = count; k-- > split;)
+            piece(k);
+    }
+}
+
+// The ribbons through the painter (printing), joined pieces as polygons.
+void DrawRibbonsPainted(const TChart &chart, const TLayout &l, const QVector<int> &active,
+                        QPainter &p)
+{
+    const TProjection &pr = l.proj;
+    const double eyeX = pr.ViewerX();
+    QVector<QPointF> front, back;
+    QVector<TRibbonPiece> pieces;
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // Back to front, so that nearer ribbons cover farther ones.
+    for (int j = int(active.size()) - 1; j >= 0; --j) {
+        const TChartSeries &s = *chart.Series(active[j]);
+        double z0, z1;
+        RibbonDepth(pr, int(active.size()), j, z0, z1);
+        pieces.clear();
+        TChainWalker(l, s, true).Walk([&](const QPointF *m, int n, QRgb colour) {
+            front.resize(n);
+            back.resize(n);
+            // Plain pointers: the lists' checked access costs a test per point here.
+            QPointF *f = front.data(), *b = back.data();
+            for (int i = 0; i < n; ++i) {
+                f[i] = pr.Map(m[i].x(), m[i].y(), z0);
+                b[i] = pr.Map(m[i].x(), m[i].y(), z1);
+            }
+            pieces.reserve(pieces.size() + n);
+            const TRibbonColours c(colour);
+            int side = -1;
+            for (int i = 0; i + 1 < n; ++i) {
+                const int sd = Side(f[i], f[i + 1], b[i]);
+                side = sd ? sd : side;
+                pieces.append({f[i], f[i + 1], b[i], b[i + 1], (m[i].x() + m[i + 1].x()) / 2,
+                               side < 0 ? c.upper : c.under, c.rim, side});
+            }
+        });
+        // Each piece is drawn after those farther away along the ribbon: towards the
+        // viewer's position from both ends.
+        int split = 0;
+        while (split < pieces.size() && pieces[split].xMid < eyeX)
+            ++split;
+        DrawPieces(pieces, 0, split, 1, p, l.unit);
+        DrawPieces(pieces, int(pieces.size()) - 1, split - 1, -1, p, l.unit);
+    }
+    p.setBrush(Qt::NoBrush);
+}
+
 void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
 {
     QVector<int> active;
@@ -343,61 +474,11 @@ void DrawSeries3D(const TChart &chart, const TLayout &l, QPainter &p)
             active.append(k);
     if (active.isEmpty())
         return;
-    const TProjection &pr = l.proj;
-    // Each series has its own slot in depth, the first in front; a small gap between the
-    // ribbons keeps neighbours apart when there are few of them.
-    const double slot = pr.DepthSize() / active.size();
-    const double gap = slot * 0.15;
-    const double eyeX = pr.ViewerX();
-    QVector<QPointF> front, back;
-    QVector<TRibbonPiece> pieces;
     TRasterTarget raster(p, l.frame);
-    const bool direct = raster.IsValid();
-    p.setRenderHint(QPainter::Antialiasing, false);
-    // Back to front, so that nearer ribbons cover farther ones.
-    for (int j = int(active.size()) - 1; j >= 0; --j) {
-        const TChartSeries &s = *chart.Series(active[j]);
-        const double z0 = j * slot + gap / 2, z1 = (j + 1) * slot - gap / 2;
-        pieces.clear();
-        TChainWalker(l, s, true).Walk([&](const QPointF *chain, int n, QRgb colour) {
-            front.resize(n);
-            back.resize(n);
-            // Plain pointers: the lists' checked access costs a test per point here.
-            QPointF *f = front.data(), *b = back.data();
-            const QPointF *m = chain;
-            for (int i = 0; i < n; ++i) {
-                f[i] = pr.Map(m[i].x(), m[i].y(), z0);
-                b[i] = pr.Map(m[i].x(), m[i].y(), z1);
-            }
-            // Straight into the image, each point is mapped to its pixels once here rather
-            // than by both pieces it belongs to.
-            if (direct) {
-                for (int i = 0; i < n; ++i) {
-                    f[i] = raster.ToDevice(f[i]);
-                    b[i] = raster.ToDevice(b[i]);
-                }
-            }
-            pieces.reserve(pieces.size() + n);
-            const QColor c = QColor::fromRgba(colour);
-            // The upper side of a ribbon in the series colour, the under side darker.
-            const QRgb upper = c.rgb(), under = c.darker(150).rgb(), rim = c.darker(130).rgb();
-            int side = -1;
-            for (int i = 0; i + 1 < n; ++i) {
-                const int sd = Side(f[i], f[i + 1], b[i]);
-                side = sd ? sd : side;
-                pieces.append({f[i], f[i + 1], b[i], b[i + 1], (m[i].x() + m[i + 1].x()) / 2,
-                               side < 0 ? upper : under, rim, side});
-            }
-        });
-        // Each piece is drawn after those farther away along the ribbon: towards the
-        // viewer's position from both ends.
-        int split = 0;
-        while (split < pieces.size() && pieces[split].xMid < eyeX)
-            ++split;
-        DrawPieces(pieces, 0, split, 1, raster, p, l.unit);
-        DrawPieces(pieces, int(pieces.size()) - 1, split - 1, -1, raster, p, l.unit);
-    }
-    p.setBrush(Qt::NoBrush);
+    if (raster.IsValid())
+        DrawRibbonsDirect(chart, l, active, raster);
+    else
+        DrawRibbonsPainted(chart, l, active, p);
 }
 
 QPolygonF Quad(const TProjection &pr, const double c[4][3])

@@ -37,6 +37,9 @@ public:
     // Maps (x, y) of the front face (z = 0) to the screen; exact for perspective too,
     // so its inverse turns a mouse position into front-face coordinates.
     QTransform FrontPlane() const { return m_front; }
+    // Maps (x, y) of the plane at depth z to the screen, as Map(x, y, z) does: one
+    // transform for a whole edge of a ribbon.
+    QTransform Plane(double z) const;
     // Model x of the viewer's eye: parts of the box nearer to it in x are nearer to the
     // viewer. Far to the right for the oblique view, whose depth runs to the upper right.
     double ViewerX() const;

@@ -44,6 +44,8 @@ public:
     // The same for a caller that maps each point once: p in the painter's coordinates to
     // the image's pixels.
     QPointF ToDevice(const QPointF &p) const { return Map(p); }
+    // The same as a transform (a scale and a shift).
+    QTransform DeviceTransform() const { return QTransform(m_sx, 0, 0, m_sy, m_dx, m_dy); }
     static bool Finite(const QPointF &p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
     // Piece({f0, f1, b1, b0}, 4, face, f0, f1, rim) with its corners already mapped by
     // ToDevice.

@@ -58,8 +58,8 @@ private slots:
     void straightOnIsSymmetric();
     void sideView();
     void boxFitsAndZoomScales();
-    void frontPlaneMatchesAndInverts_data();
-    void frontPlaneMatchesAndInverts();
+    void planesMatchAndInvert_data();
+    void planesMatchAndInvert();
     void eyeSideDecidesDrawingOrder();
     void clipSegment_data();
     void clipSegment();
@@ -154,7 +154,7 @@ void TstProjection::boxFitsAndZoomScales()
     }
 }
 
-void TstProjection::frontPlaneMatchesAndInverts_data()
+void TstProjection::planesMatchAndInvert_data()
 {
     QTest::addColumn<bool>("in3D");
     QTest::addColumn<bool>("ortho");
@@ -165,7 +165,7 @@ void TstProjection::frontPlaneMatchesAndInverts_data()
     QTest::newRow("perspective steep") << true << false << 290;
 }
 
-void TstProjection::frontPlaneMatchesAndInverts()
+void TstProjection::planesMatchAndInvert()
 {
     QFETCH(bool, in3D);
     QFETCH(bool, ortho);
@@ -180,6 +180,15 @@ void TstProjection::frontPlaneMatchesAndInverts()
         const QPointF s = p.Map(m.x(), m.y(), 0);
         QVERIFY(Near(p.FrontPlane().map(m), s, 1e-6));
         QVERIFY(Near(inv.map(s), m, 1e-6));
+        // The plane of any depth, as the ribbons' edges are mapped.
+        for (double z : {0.0, D / 3, D}) {
+            const QTransform t = p.Plane(z);
+            const double w = t.m13() * m.x() + t.m23() * m.y() + t.m33();
+            const QPointF viaPlane((t.m11() * m.x() + t.m21() * m.y() + t.m31()) / w,
+                                   (t.m12() * m.x() + t.m22() * m.y() + t.m32()) / w);
+            QVERIFY2(Near(viaPlane, p.Map(m.x(), m.y(), z), 1e-6),
+                     qPrintable(QStringLiteral("depth %1").arg(z)));
+        }
     }
 }
 
