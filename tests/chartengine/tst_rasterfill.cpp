@@ -48,6 +48,7 @@ private slots:
     void clipIsHonoured();
     void followsThePainterScale();
     void horizontalLine();
+    void lineReachingFarOut();
     void slantedLineCoversOnePixelPerColumn();
     void onlyForPlainImages();
     void pixelsWithCentresInside_data();
@@ -191,6 +192,32 @@ void TstRasterFill::horizontalLine()
     }
     QCOMPARE(img.pixel(1, 5), White);
     QCOMPARE(img.pixel(11, 5), White);
+}
+
+void TstRasterFill::lineReachingFarOut()
+{
+    // Ends far beyond any image (pixel numbers past the range of whole numbers) still
+    // give the visible part of the line, as a line ending just outside does.
+    for (const QPointF &far : {QPointF(1e12, 5.5), QPointF(3e9, 5.5), QPointF(1e300, 5.5)}) {
+        QImage img = Blank(), near = Blank();
+        {
+            QPainter p(&img);
+            TRasterTarget(p, QRectF(img.rect())).Line(QPointF(2.5, 5.5), far, Ink);
+            QPainter q(&near);
+            TRasterTarget(q, QRectF(near.rect())).Line(QPointF(2.5, 5.5), QPointF(300, 5.5), Ink);
+        }
+        QCOMPARE(img.pixel(20, 5), Ink);
+        QCOMPARE(img, near);
+    }
+    // Steep, from far above down into the image.
+    QImage img = Blank();
+    {
+        QPainter p(&img);
+        TRasterTarget(p, QRectF(img.rect())).Line(QPointF(7.5, -1e13), QPointF(7.5, 20.5), Ink);
+    }
+    for (int y = 0; y < 20; ++y)
+        QCOMPARE(img.pixel(7, y), Ink);
+    QCOMPARE(img.pixel(7, 25), White);
 }
 
 void TstRasterFill::slantedLineCoversOnePixelPerColumn()
