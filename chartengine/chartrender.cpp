@@ -26,16 +26,6 @@ const QColor FloorColour(0xEC, 0xEC, 0xEC);
 const QColor SideWallColour(0xF4, 0xF4, 0xF4);
 const QColor WallEdgeColour(0x90, 0x90, 0x90);
 
-// Largest whole number not above v, inline: std::floor is a library call on the baseline
-// x86-64 instruction set and runs here for every point of every trace.
-inline double FloorOf(double v)
-{
-    if (!(std::fabs(v) < 1e15))
-        return std::floor(v);
-    const double i = double(qint64(v));
-    return i > v ? i - 1 : i;
-}
-
 double Distance(const QPointF &a, const QPointF &b)
 {
     return std::hypot(b.x() - a.x(), b.y() - a.y());
@@ -194,12 +184,15 @@ private:
             return;
         int out = 0;
         const double perColumn = 1 / m_column;
-        double col = FloorOf(c[0].x() * perColumn);
+        // The chain lies in the box, x from 0 to its width: a pixel column's number is the
+        // whole part (the odd clipped end a hair below 0 counts to the first column).
+        auto column = [perColumn](double x) { return int(std::max(0.0, x * perColumn)); };
+        int col = column(c[0].x());
         for (int i = 0; i < n;) {
-            int lo = i, hi = i, j = i;
-            double loY = c[i].y(), hiY = loY, nextCol = col;
+            int lo = i, hi = i, j = i, nextCol = col;
+            double loY = c[i].y(), hiY = loY;
             while (j + 1 < n) {
-                nextCol = FloorOf(c[j + 1].x() * perColumn);
+                nextCol = column(c[j + 1].x());
                 if (nextCol != col)
                     break;
                 ++j;
@@ -355,6 +348,13 @@ void MapThrough(const QTransform &t, const QPointF *in, int n, QPointF *out)
 {
     const double m11 = t.m11(), m12 = t.m12(), m13 = t.m13(), m21 = t.m21(), m22 = t.m22(),
                  m23 = t.m23(), m31 = t.m31(), m32 = t.m32(), m33 = t.m33();
+    if (t.type() <= QTransform::TxShear) { // the oblique and the flat view: no division
+        for (int i = 0; i < n; ++i) {
+            const double x = in[i].x(), y = in[i].y();
+            out[i] = QPointF(m11 * x + m21 * y + m31, m12 * x + m22 * y + m32);
+        }
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         const double x = in[i].x(), y = in[i].y();
         const double r = 1 / (m13 * x + m23 * y + m33);

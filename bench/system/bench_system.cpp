@@ -39,6 +39,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -73,10 +74,23 @@ double ThreadCpuMs()
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
+// Context switches of the calling thread so far: taken away by the scheduler
+// (involuntary) and given up while waiting (voluntary).
+void ThreadSwitches(long &involuntary, long &voluntary)
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    involuntary = u.ru_nivcsw;
+    voluntary = u.ru_nvcsw;
+}
+
 // The times of the passes and of their steps while it is installed.
 struct TTickProbe
 {
     std::vector<double> pass, cpu, sample, arrange, programs, serve;
+    // Of the passes over 1 ms of wall time: how many there were, how many of them the
+    // scheduler interrupted, how many waited for something.
+    int slow = 0, slowPreempted = 0, slowWaited = 0;
     double stepSample = 0, stepArrange = 0, stepPrograms = 0, stepServe = 0;
     bool on = false;
 
@@ -102,11 +116,19 @@ struct TTickProbe
         QObject::disconnect(dm->TSystem, &QTimer::timeout, dm, &TDM::TSystemTimer);
         QObject::connect(dm->TSystem, &QTimer::timeout, dm, [this, dm] {
             stepSample = stepArrange = stepPrograms = stepServe = 0;
+            long inv0, vol0, inv1, vol1;
+            ThreadSwitches(inv0, vol0);
             const double t0 = NowMs(), c0 = ThreadCpuMs();
             dm->TSystemTimer();
             const double t = NowMs() - t0, c = ThreadCpuMs() - c0;
+            ThreadSwitches(inv1, vol1);
             if (!on)
                 return;
+            if (t > 1) {
+                ++slow;
+                slowPreempted += inv1 > inv0 ? 1 : 0;
+                slowWaited += vol1 > vol0 ? 1 : 0;
+            }
             pass.push_back(t);
             cpu.push_back(c);
             sample.push_back(stepSample);
@@ -119,6 +141,7 @@ struct TTickProbe
     {
         for (auto *v : {&pass, &cpu, &sample, &arrange, &programs, &serve})
             v->clear();
+        slow = slowPreempted = slowWaited = 0;
     }
 };
 
@@ -127,6 +150,7 @@ struct TTickProbe
 void MeasureTicks(TTickProbe &probe, const char *goal, const QString &name)
 {
     std::vector<double> med, p99, cpuMed, cpuP99, maxes, sample, arrange, programs, serve, counts;
+    int slow = 0, slowPreempted = 0, slowWaited = 0;
     for (int r = 0; r < Runs; ++r) {
         probe.Clear();
         probe.on = true;
@@ -142,6 +166,9 @@ void MeasureTicks(TTickProbe &probe, const char *goal, const QString &name)
         programs.push_back(Bench::Median(probe.programs));
         serve.push_back(Bench::Median(probe.serve));
         counts.push_back(double(probe.pass.size()));
+        slow += probe.slow;
+        slowPreempted += probe.slowPreempted;
+        slowWaited += probe.slowWaited;
     }
     Report(goal, name + QStringLiteral(": pass median"), Bench::Median(med), "ms", Bound::Max,
            0.5);
@@ -152,6 +179,9 @@ void MeasureTicks(TTickProbe &probe, const char *goal, const QString &name)
            Bound::Max, 2);
     Report(goal, name + QStringLiteral(": pass max (worst run)"),
            *std::max_element(maxes.begin(), maxes.end()), "ms");
+    Report(goal, name + QStringLiteral(": passes over 1 ms (all runs)"), slow, "");
+    Report(goal, name + QStringLiteral(":   of them interrupted by the scheduler"), slowPreempted, "");
+    Report(goal, name + QStringLiteral(":   of them waiting (gave up the processor)"), slowWaited, "");
     Report(goal, name + QStringLiteral(": passes per second"),
            Bench::Median(counts) / Seconds, "1/s");
     Report(goal, name + QStringLiteral(": panel layout, 50 panels (median)"),
