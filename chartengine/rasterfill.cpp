@@ -183,8 +183,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     auto reach = [&](int x, double y0, double y1) {
         if (x < m_x0 || x >= m_x1)
             return;
-        rimFrom[x - base] = std::max(m_y0, FloorInt(std::max(std::min(y0, y1), -1e9)));
-        rimTo[x - base] = std::min(m_y1 - 1, FloorInt(std::min(std::max(y0, y1), 1e9)));
+        rimFrom[x - base] = std::max(m_y0, FloorInt(std::clamp(std::min(y0, y1), -1e9, 1e9)));
+        rimTo[x - base] = std::min(m_y1 - 1, FloorInt(std::clamp(std::max(y0, y1), -1e9, 1e9)));
     };
     if (!ByColumns(f0, f1, reach)) {
         FillDevice(v, 4, face);
@@ -196,8 +196,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     const double xmax = std::max(std::max(f0.x(), f1.x()), std::max(b0.x(), b1.x()));
     const double ymin = std::min(std::min(f0.y(), f1.y()), std::min(b0.y(), b1.y()));
     const double ymax = std::max(std::max(f0.y(), f1.y()), std::max(b0.y(), b1.y()));
-    const int first = std::max(m_x0, CeilInt(std::max(xmin, -1e9) - 0.5));
-    const int end = std::min(m_x1, CeilInt(std::min(xmax, 1e9) - 0.5));
+    const int first = std::max(m_x0, CeilInt(std::clamp(xmin, -1e9, 1e9) - 0.5));
+    const int end = std::min(m_x1, CeilInt(std::clamp(xmax, -1e9, 1e9) - 0.5));
     if (!(ymax - ymin > xmax - xmin) || end - first > 4) {
         // A flat or wide piece (few of a dense ribbon): the face, then the rim over it.
         FillDevice(v, 4, face);
@@ -234,8 +234,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
                 hi = in ? std::max(hi, y) : hi;
             }
             if (lo <= hi) {
-                from = std::max(m_y0, CeilInt(std::max(lo, -1e9) - 0.5));
-                to = std::min(m_y1, CeilInt(std::min(hi, 1e9) - 0.5));
+                from = std::max(m_y0, CeilInt(std::clamp(lo, -1e9, 1e9) - 0.5));
+                to = std::min(m_y1, CeilInt(std::clamp(hi, -1e9, 1e9) - 0.5));
             }
         }
         const unsigned k = unsigned(x - base);
@@ -273,8 +273,8 @@ void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, q
 template <class Out>
 void TRasterTarget::ColumnRows(const QPointF *v, int n, double xmin, double xmax, Out &&out)
 {
-    const int first = std::max(m_x0, CeilInt(std::max(xmin, -1e9) - 0.5));
-    const int end = std::min(m_x1, CeilInt(std::min(xmax, 1e9) - 0.5));
+    const int first = std::max(m_x0, CeilInt(std::clamp(xmin, -1e9, 1e9) - 0.5));
+    const int end = std::min(m_x1, CeilInt(std::clamp(xmax, -1e9, 1e9) - 0.5));
     if (first >= end)
         return;
     // Each edge from its left end, so that two shapes sharing an edge find the same rows
@@ -308,8 +308,8 @@ void TRasterTarget::ColumnRows(const QPointF *v, int n, double xmin, double xmax
         }
         if (lo > hi)
             continue;
-        const int from = std::max(m_y0, CeilInt(std::max(lo, -1e9) - 0.5));
-        const int to = std::min(m_y1, CeilInt(std::min(hi, 1e9) - 0.5));
+        const int from = std::max(m_y0, CeilInt(std::clamp(lo, -1e9, 1e9) - 0.5));
+        const int to = std::min(m_y1, CeilInt(std::clamp(hi, -1e9, 1e9) - 0.5));
         if (from < to)
             out(x, from, to);
     }
@@ -331,8 +331,8 @@ void TRasterTarget::Rows(const QPointF *v, int n, quint32 c)
         int to, dir;
         double x, slope;
     };
-    const int rowFirst = std::max(m_y0, CeilInt(std::max(v[top].y(), -1e9) - 0.5));
-    const int rowEnd = std::min(m_y1, CeilInt(std::min(ymax, 1e9) - 0.5));
+    const int rowFirst = std::max(m_y0, CeilInt(std::clamp(v[top].y(), -1e9, 1e9) - 0.5));
+    const int rowEnd = std::min(m_y1, CeilInt(std::clamp(ymax, -1e9, 1e9) - 0.5));
     if (rowFirst >= rowEnd)
         return;
     // Moves chain c down to the edge that spans row centre yc and puts x on it.
@@ -358,8 +358,8 @@ void TRasterTarget::Rows(const QPointF *v, int n, quint32 c)
             }
         }
         const double xl = std::min(ch[0].x, ch[1].x), xr = std::max(ch[0].x, ch[1].x);
-        const int from = std::max(m_x0, CeilInt(std::max(xl, -1e9) - 0.5));
-        const int to = std::min(m_x1, CeilInt(std::min(xr, 1e9) - 0.5));
+        const int from = std::max(m_x0, CeilInt(std::clamp(xl, -1e9, 1e9) - 0.5));
+        const int to = std::min(m_x1, CeilInt(std::clamp(xr, -1e9, 1e9) - 0.5));
         quint32 *row = reinterpret_cast<quint32 *>(m_bits + y * m_stride);
         // Trace spans are a few pixels; a plain loop beats the block fill's start-up.
         for (int x = from; x < to; ++x)
@@ -446,8 +446,8 @@ void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
     if (column < m_x0 || column >= m_x1)
         return;
     // Every pixel row the span reaches, so that a level trace still makes one row.
-    ColumnFill(column, std::max(m_y0, FloorInt(std::max(top, -1e9))),
-         std::min(m_y1 - 1, FloorInt(std::min(bottom, 1e9))), colour);
+    ColumnFill(column, std::max(m_y0, FloorInt(std::clamp(top, -1e9, 1e9))),
+         std::min(m_y1 - 1, FloorInt(std::clamp(bottom, -1e9, 1e9))), colour);
 }
 
 void TRasterTarget::ColumnFill(int column, int from, int to, quint32 colour)

@@ -59,6 +59,7 @@ private slots:
     void stepsAsSpansOrLine();
     void pieceMatchesFillThenStep_data();
     void pieceMatchesFillThenStep();
+    void piecesReachingFarOut();
 };
 
 void TstRasterFill::rectangleTakesPixelsWithCentresInside()
@@ -506,3 +507,38 @@ void TstRasterFill::pieceMatchesFillThenStep()
 
 QTEST_MAIN(TstRasterFill)
 #include "tst_rasterfill.moc"
+
+void TstRasterFill::piecesReachingFarOut()
+{
+    // Corners far above, below or beside the image (beyond the range of whole pixel
+    // numbers): nothing is drawn out of place, and what reaches into the image is drawn as
+    // the shape and its rim drawn one after the other draw it.
+    const QRgb face = qRgb(200, 40, 40), rim = qRgb(10, 10, 200);
+    const double far[] = {1e15, -1e15, 1e300, -1e300, 3e9};
+    for (double d : far) {
+        const QPointF pieces[][4] = {
+            {{5.5, d}, {6.5, d + 3}, {7.5, d + 1}, {6.5, d - 2}},      // wholly out of sight
+            {{10.2, 8}, {11.1, d}, {12.3, d}, {11.4, 6}},              // the rim runs out
+            {{15.2, d}, {16.1, 12}, {17.3, 10}, {16.4, d}},            // starts out of sight
+            {{d, 5.5}, {20.5, 9.5}, {21.5, 7.5}, {d, 3.5}},            // reaches in from the side
+        };
+        QImage exact = Blank(), joined = Blank();
+        for (const auto &q : pieces) {
+            {
+                QPainter p(&exact);
+                TRasterTarget t(p, QRectF(exact.rect()));
+                t.FillConvex(q, 4, face);
+                t.Step(q[0], q[1], rim);
+            }
+            {
+                QPainter p(&joined);
+                TRasterTarget(p, QRectF(joined.rect())).Piece(q, 4, face, q[0], q[1], rim);
+            }
+        }
+        QVERIFY2(joined == exact, qPrintable(QStringLiteral("corner at %1").arg(d)));
+        // The piece wholly out of sight left its columns alone (below the one reaching in
+        // from the side).
+        for (int y = 12; y < exact.height(); ++y)
+            QCOMPARE(exact.pixel(6, y), White);
+    }
+}
