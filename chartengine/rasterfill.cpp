@@ -221,7 +221,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
         // An upright edge meets no column centre line; its slope is never used.
         e[i] = {xl, xr, yl, (yr - yl) / (xr > xl ? xr - xl : 1.0)};
     }
-    const int last = std::max(end, base + 4);
+    // The columns of the face and of the rim.
+    const int last = std::max(end, FloorInt(std::max(f0.x(), f1.x())) + 1);
     for (int x = std::min(first, base); x < last; ++x) {
         int from = 0, to = 0; // the face's rows [from, to)
         if (x >= first && x < end) {
