@@ -10,20 +10,23 @@
 namespace ChartRender {
 
 namespace {
-// Smallest whole number not below v; std::ceil is a library call on the baseline x86-64
-// instruction set, and this runs for every row of every trace segment.
-inline int CeilInt(double v)
-{
-    const int i = int(v);
-    return i + (v > i ? 1 : 0);
-}
+// Pixel numbers beyond this lie outside any image; rounding works within it.
+constexpr double Beyond = 16777216.0; // 2^24
 
-// Largest whole number not above v, for |v| within the int range; per span and per step
-// of a dense trace.
+// Largest whole number not above v, v finite; values beyond Beyond come out as Beyond.
+// std::floor is a library call on the baseline x86-64 instruction set, and this runs
+// several times for every piece of every ribbon: shifted to positive numbers, whose
+// whole part is their floor, it takes an addition and a conversion. The shift costs the
+// last bits: a value less than 4e-9 below a whole number counts as that number.
 inline int FloorInt(double v)
 {
-    const int i = int(v);
-    return i - (v < i ? 1 : 0);
+    return int(qint64(std::clamp(v, -Beyond, Beyond) + Beyond) - qint64(Beyond));
+}
+
+// Smallest whole number not below v, as FloorInt.
+inline int CeilInt(double v)
+{
+    return -FloorInt(-v);
 }
 
 // The vertex after i going round a polygon of n vertices by step (1 or n - 1), without the
@@ -38,7 +41,7 @@ inline int Next(int i, int step, int n)
     const int j = i + step;
     return j >= n ? j - n : j;
 }
-// Hands reach(column, y0, y1) the part of the step a-b (device coordinates, |x| < 1e9) in
+// Hands reach(column, y0, y1) the part of the step a-b (device coordinates, |x| < Beyond) in
 // each pixel column it crosses, in order from a; false, handing nothing, when the step
 // crosses more than a few columns and is better drawn as a line.
 template <class Reach> bool ByColumns(const QPointF &a, const QPointF &b, Reach &&reach)
@@ -170,8 +173,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     if (!m_bits)
         return;
     const QPointF v[4] = {f0, f1, b1, b0};
-    if (!(Finite(f0) && Finite(f1) && Finite(b1) && Finite(b0) && std::fabs(f0.x()) < 1e9 &&
-          std::fabs(f1.x()) < 1e9)) {
+    if (!(Finite(f0) && Finite(f1) && Finite(b1) && Finite(b0) && std::fabs(f0.x()) < Beyond &&
+          std::fabs(f1.x()) < Beyond)) {
         FillDevice(v, 4, face);
         StepDevice(f0, f1, rim);
         return;
@@ -183,8 +186,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     auto reach = [&](int x, double y0, double y1) {
         if (x < m_x0 || x >= m_x1)
             return;
-        rimFrom[x - base] = std::max(m_y0, FloorInt(std::clamp(std::min(y0, y1), -1e9, 1e9)));
-        rimTo[x - base] = std::min(m_y1 - 1, FloorInt(std::clamp(std::max(y0, y1), -1e9, 1e9)));
+        rimFrom[x - base] = std::max(m_y0, FloorInt(std::min(y0, y1)));
+        rimTo[x - base] = std::min(m_y1 - 1, FloorInt(std::max(y0, y1)));
     };
     if (!ByColumns(f0, f1, reach)) {
         FillDevice(v, 4, face);
@@ -196,8 +199,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
     const double xmax = std::max(std::max(f0.x(), f1.x()), std::max(b0.x(), b1.x()));
     const double ymin = std::min(std::min(f0.y(), f1.y()), std::min(b0.y(), b1.y()));
     const double ymax = std::max(std::max(f0.y(), f1.y()), std::max(b0.y(), b1.y()));
-    const int first = std::max(m_x0, CeilInt(std::clamp(xmin, -1e9, 1e9) - 0.5));
-    const int end = std::min(m_x1, CeilInt(std::clamp(xmax, -1e9, 1e9) - 0.5));
+    const int first = std::max(m_x0, CeilInt(xmin - 0.5));
+    const int end = std::min(m_x1, CeilInt(xmax - 0.5));
     if (!(ymax - ymin > xmax - xmin) || end - first > 4) {
         // A flat or wide piece (few of a dense ribbon): the face, then the rim over it.
         FillDevice(v, 4, face);
@@ -235,8 +238,8 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
                 hi = in ? std::max(hi, y) : hi;
             }
             if (lo <= hi) {
-                from = std::max(m_y0, CeilInt(std::clamp(lo, -1e9, 1e9) - 0.5));
-                to = std::min(m_y1, CeilInt(std::clamp(hi, -1e9, 1e9) - 0.5));
+                from = std::max(m_y0, CeilInt(lo - 0.5));
+                to = std::min(m_y1, CeilInt(hi - 0.5));
             }
         }
         const unsigned k = unsigned(x - base);
@@ -274,8 +277,8 @@ void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, q
 template <class Out>
 void TRasterTarget::ColumnRows(const QPointF *v, int n, double xmin, double xmax, Out &&out)
 {
-    const int first = std::max(m_x0, CeilInt(std::clamp(xmin, -1e9, 1e9) - 0.5));
-    const int end = std::min(m_x1, CeilInt(std::clamp(xmax, -1e9, 1e9) - 0.5));
+    const int first = std::max(m_x0, CeilInt(xmin - 0.5));
+    const int end = std::min(m_x1, CeilInt(xmax - 0.5));
     if (first >= end)
         return;
     // Each edge from its left end, so that two shapes sharing an edge find the same rows
@@ -309,8 +312,8 @@ void TRasterTarget::ColumnRows(const QPointF *v, int n, double xmin, double xmax
         }
         if (lo > hi)
             continue;
-        const int from = std::max(m_y0, CeilInt(std::clamp(lo, -1e9, 1e9) - 0.5));
-        const int to = std::min(m_y1, CeilInt(std::clamp(hi, -1e9, 1e9) - 0.5));
+        const int from = std::max(m_y0, CeilInt(lo - 0.5));
+        const int to = std::min(m_y1, CeilInt(hi - 0.5));
         if (from < to)
             out(x, from, to);
     }
@@ -332,8 +335,8 @@ void TRasterTarget::Rows(const QPointF *v, int n, quint32 c)
         int to, dir;
         double x, slope;
     };
-    const int rowFirst = std::max(m_y0, CeilInt(std::clamp(v[top].y(), -1e9, 1e9) - 0.5));
-    const int rowEnd = std::min(m_y1, CeilInt(std::clamp(ymax, -1e9, 1e9) - 0.5));
+    const int rowFirst = std::max(m_y0, CeilInt(v[top].y() - 0.5));
+    const int rowEnd = std::min(m_y1, CeilInt(ymax - 0.5));
     if (rowFirst >= rowEnd)
         return;
     // Moves chain c down to the edge that spans row centre yc and puts x on it.
@@ -359,8 +362,8 @@ void TRasterTarget::Rows(const QPointF *v, int n, quint32 c)
             }
         }
         const double xl = std::min(ch[0].x, ch[1].x), xr = std::max(ch[0].x, ch[1].x);
-        const int from = std::max(m_x0, CeilInt(std::clamp(xl, -1e9, 1e9) - 0.5));
-        const int to = std::min(m_x1, CeilInt(std::clamp(xr, -1e9, 1e9) - 0.5));
+        const int from = std::max(m_x0, CeilInt(xl - 0.5));
+        const int to = std::min(m_x1, CeilInt(xr - 0.5));
         quint32 *row = reinterpret_cast<quint32 *>(m_bits + y * m_stride);
         // Trace spans are a few pixels; a plain loop beats the block fill's start-up.
         for (int x = from; x < to; ++x)
@@ -447,8 +450,8 @@ void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
     if (column < m_x0 || column >= m_x1)
         return;
     // Every pixel row the span reaches, so that a level trace still makes one row.
-    ColumnFill(column, std::max(m_y0, FloorInt(std::clamp(top, -1e9, 1e9))),
-         std::min(m_y1 - 1, FloorInt(std::clamp(bottom, -1e9, 1e9))), colour);
+    ColumnFill(column, std::max(m_y0, FloorInt(top)),
+         std::min(m_y1 - 1, FloorInt(bottom)), colour);
 }
 
 void TRasterTarget::ColumnFill(int column, int from, int to, quint32 colour)
@@ -466,7 +469,7 @@ void TRasterTarget::Step(const QPointF &pa, const QPointF &pb, QRgb colour)
 
 void TRasterTarget::StepDevice(const QPointF &a, const QPointF &b, QRgb colour)
 {
-    if (Finite(a) && Finite(b) && std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9) {
+    if (Finite(a) && Finite(b) && std::fabs(a.x()) < Beyond && std::fabs(b.x()) < Beyond) {
         const quint32 c = colour | 0xff000000u;
         auto span = [this, c](int x, double y0, double y1) {
             Span(x, std::min(y0, y1), std::max(y0, y1), c);
@@ -509,7 +512,7 @@ bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
         const QPointF b = Map(pts[i]);
         const bool finite = std::isfinite(a.x()) && std::isfinite(a.y()) &&
                             std::isfinite(b.x()) && std::isfinite(b.y()) &&
-                            std::fabs(a.x()) < 1e9 && std::fabs(b.x()) < 1e9;
+                            std::fabs(a.x()) < Beyond && std::fabs(b.x()) < Beyond;
         if (!finite || !ByColumns(a, b, reach)) {
             if (open)
                 Span(col, lo, hi, c);

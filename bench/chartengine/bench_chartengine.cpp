@@ -1,6 +1,6 @@
 // Frame time of the chart engine: 50 series of 301 points each (five minutes of one-second
 // samples), rendered into a 1200 x 800 image in 2D and in 3D, with steady and with noisy
-// voltages. Run by hand: bench_chartengine [frames] [--points N] [--view 0|1|2] [--save folder] (PNGs of each view).
+// voltages, and with the whole-program benchmark's saw tooth. Run by hand: bench_chartengine [frames] [--points N] [--view 0|1|2] [--save folder] (PNGs of each view).
 // Prints the median wall time of a frame and the processor time per frame; on a shared
 // machine the processor time is the steadier figure.
 
@@ -20,7 +20,16 @@
 
 namespace {
 
-void Fill(TChart &chart, bool noisy, int points)
+enum class TData { Steady, Noisy, Saw };
+
+const char *Name(TData d)
+{
+    return d == TData::Steady ? "steady" : d == TData::Noisy ? "noisy" : "saw";
+}
+
+// Steady: slow waves; noisy: the same with ±10 V of noise; saw: the whole-program
+// benchmark's one-hour fill, a 7 V saw tooth of seven points on each series' own level.
+void Fill(TChart &chart, TData data, int points)
 {
     const double start = ChartMath::EncodeDateTime(QDate(2024, 3, 18), QTime(10, 15, 0));
     QRandomGenerator rng(7);
@@ -33,8 +42,10 @@ void Fill(TChart &chart, bool noisy, int points)
         const double level = 20 + 5 * k;
         for (int i = 0; i < points; ++i) {
             double u = level + 30 * std::sin((i + 7 * k) / 25.0);
-            if (noisy)
+            if (data == TData::Noisy)
                 u += rng.bounded(20.0) - 10;
+            if (data == TData::Saw)
+                u = 21 + k + (points - i) % 7;
             s->AddXY(start + i / 86400.0, u, QString(), i < points * 2 / 3 ? colour : later);
         }
     }
@@ -98,8 +109,8 @@ int main(int argc, char **argv)
     QImage img(1200, 800, QImage::Format_ARGB32_Premultiplied);
 
     std::printf("chart engine, 50 series x %d points, 1200x800, %d frames each\n", points, frames);
-    for (bool noisy : {false, true}) {
-        Fill(chart, noisy, points);
+    for (TData data : {TData::Steady, TData::Noisy, TData::Saw}) {
+        Fill(chart, data, points);
         for (int mode = 0; mode < 3; ++mode) {
             if (onlyView >= 0 && mode != onlyView)
                 continue;
@@ -110,12 +121,12 @@ int main(int argc, char **argv)
             const char *name = mode == 0 ? "2D" : mode == 1 ? "3D perspective" : "3D orthogonal";
             std::printf("%-16s %-7s wall %7.2f ms (median) %7.2f (least)  processor %7.2f ms per "
                         "frame\n",
-                        name, noisy ? "noisy" : "steady", ms.wallMedian, ms.wallMin, ms.cpuMean);
+                        name, Name(data), ms.wallMedian, ms.wallMin, ms.cpuMean);
             if (!saveDir.isEmpty())
                 img.save(QStringLiteral("%1/chart_%2_%3.png")
                              .arg(saveDir)
                              .arg(mode)
-                             .arg(noisy ? QStringLiteral("noisy") : QStringLiteral("steady")));
+                             .arg(QLatin1String(Name(data))));
         }
     }
     return 0;
