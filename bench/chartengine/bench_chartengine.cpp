@@ -1,6 +1,8 @@
 // Frame time of the chart engine: 50 series of 301 points each (five minutes of one-second
 // samples), rendered into a 1200 x 800 image in 2D and in 3D, with steady and with noisy
-// voltages, and with the whole-program benchmark's saw tooth. Run by hand: bench_chartengine [frames] [--points N] [--view 0|1|2] [--save folder] (PNGs of each view).
+// voltages, and with the whole-program benchmark's saw tooth. Run by hand:
+//   bench_chartengine [frames] [--points N] [--view 0|1|2] [--save folder]
+// (--view: only 2D, 3D perspective or 3D oblique; --save: PNGs of each view).
 // Prints the median wall time of a frame and the processor time per frame; on a shared
 // machine the processor time is the steadier figure.
 
