@@ -374,6 +374,7 @@ void DrawRibbonsDirect(const TChart &chart, const TLayout &l, const QVector<int>
     const int turn = device.m11() * device.m22() < 0 ? -1 : 1;
     std::vector<QPointF> front, back; // the ribbon's chains one after the other
     std::vector<QRgb> faces, rims;    // of the piece from each point to the next; 0 none
+    // Back to front, so that nearer ribbons cover farther ones.
     for (int j = int(active.size()) - 1; j >= 0; --j) {
         const TChartSeries &s = *chart.Series(active[j]);
         double z0, z1;

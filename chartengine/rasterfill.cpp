@@ -31,11 +31,6 @@ inline int CeilInt(double v)
 
 // The vertex after i going round a polygon of n vertices by step (1 or n - 1), without the
 // division of a remainder: this runs for every piece of every ribbon.
-inline bool Same(const QPointF &a, const QPointF &b)
-{
-    return a.x() == b.x() && a.y() == b.y();
-}
-
 inline int Next(int i, int step, int n)
 {
     const int j = i + step;
@@ -151,20 +146,6 @@ void TRasterTarget::FillDevice(const QPointF *v, int n, QRgb colour)
     } else {
         Rows(v, n, colour | 0xff000000u);
     }
-}
-
-void TRasterTarget::Piece(const QPointF *pts, int n, QRgb face, const QPointF &pa,
-                          const QPointF &pb, QRgb rim)
-{
-    if (!m_bits)
-        return;
-    // The usual piece, whose rim is its first edge, goes the short way.
-    if (n == 4 && Same(pts[0], pa) && Same(pts[1], pb)) {
-        DevicePiece(Map(pts[0]), Map(pts[1]), Map(pts[2]), Map(pts[3]), face, rim);
-        return;
-    }
-    FillConvex(pts, n, face);
-    Step(pa, pb, rim);
 }
 
 void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPointF &b1,

@@ -36,23 +36,17 @@ public:
     // One step of a dense trace: as spans when it crosses at most three pixel columns,
     // otherwise as a line.
     void Step(const QPointF &a, const QPointF &b, QRgb colour);
-    // A piece of a 3D ribbon: FillConvex(pts, n, face) and then Step(a, b, rim), the same
-    // pixels, but the face is not first filled where the rim's spans then cover it (on a
-    // steep piece most of its column).
-    void Piece(const QPointF *pts, int n, QRgb face, const QPointF &a, const QPointF &b, QRgb rim);
-
-    // The same for a caller that maps each point once: p in the painter's coordinates to
-    // the image's pixels.
-    QPointF ToDevice(const QPointF &p) const { return Map(p); }
-    // The same as a transform (a scale and a shift).
+    // The painter's coordinates mapped to the image's pixels (a scale and a shift).
     QTransform DeviceTransform() const { return QTransform(m_sx, 0, 0, m_sy, m_dx, m_dy); }
-    static bool Finite(const QPointF &p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
-    // Piece({f0, f1, b1, b0}, 4, face, f0, f1, rim) with its corners already mapped by
-    // ToDevice.
+    // A piece of a 3D ribbon with its corners in the image's pixels: front f0 to f1, back
+    // b0 to b1. The same pixels as FillConvex({f0, f1, b1, b0}) and then Step(f0, f1, rim)
+    // would take in the painter's coordinates, but a column's face and rim are written
+    // in one pass.
     void DevicePiece(const QPointF &f0, const QPointF &f1, const QPointF &b1, const QPointF &b0,
                      QRgb face, QRgb rim);
 
 private:
+    static bool Finite(const QPointF &p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
     void Span(int column, double top, double bottom, quint32 colour);
     // Rows from to to (both included) of a column inside the clip.
     void ColumnFill(int column, int from, int to, quint32 colour);

@@ -489,7 +489,8 @@ void TstRasterFill::pieceMatchesFillThenStep()
                 QPainter p(&joined);
                 p.scale(scale, scale);
                 TRasterTarget t(p, clip);
-                t.Piece(q, 4, face, f0, f1, rim);
+                const QTransform d = t.DeviceTransform();
+                t.DevicePiece(d.map(f0), d.map(f1), d.map(q[2]), d.map(q[3]), face, rim);
             }
             f0 = std::isfinite(f1.y()) ? f1 : QPointF(f1.x(), 20);
         }
@@ -532,7 +533,7 @@ void TstRasterFill::piecesReachingFarOut()
             }
             {
                 QPainter p(&joined);
-                TRasterTarget(p, QRectF(joined.rect())).Piece(q, 4, face, q[0], q[1], rim);
+                TRasterTarget(p, QRectF(joined.rect())).DevicePiece(q[0], q[1], q[2], q[3], face, rim);
             }
         }
         QVERIFY2(joined == exact, qPrintable(QStringLiteral("corner at %1").arg(d)));
