@@ -69,6 +69,39 @@ template <class Reach> bool ByColumns(const QPointF &a, const QPointF &b, Reach 
     return true;
 }
 
+// An edge of a convex polygon from its left end, so that two shapes sharing an edge find
+// the same rows on it.
+struct TEdge
+{
+    double xl, xr, yl, slope;
+};
+
+inline TEdge EdgeOf(const QPointF &a, const QPointF &b)
+{
+    const bool ab = a.x() < b.x();
+    const double xl = ab ? a.x() : b.x(), xr = ab ? b.x() : a.x();
+    const double yl = ab ? a.y() : b.y(), yr = ab ? b.y() : a.y();
+    // An upright edge meets no column centre line; its slope is never used.
+    return {xl, xr, yl, (yr - yl) / (xr > xl ? xr - xl : 1.0)};
+}
+
+// Where the line x = xc crosses the polygon of the n edges e: from lo to hi; lo > hi when
+// it misses. The centre line meets two edges of a convex polygon; an edge counts from its
+// left end up to but not including its right end, so a vertex on the line is met once from
+// each side.
+inline void CrossingAt(const TEdge *e, int n, double xc, double &lo, double &hi)
+{
+    lo = 1e300;
+    hi = -1e300;
+    for (int i = 0; i < n; ++i) {
+        const TEdge &g = e[i];
+        const bool in = (g.xl <= xc) & (xc < g.xr);
+        const double y = g.yl + (xc - g.xl) * g.slope;
+        lo = in ? std::min(lo, y) : lo;
+        hi = in ? std::max(hi, y) : hi;
+    }
+}
+
 } // namespace
 
 TRasterTarget::TRasterTarget(QPainter &p, const QRectF &clip)
@@ -191,33 +224,15 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
         return;
     }
     // The usual piece of a dense ribbon: a few columns wide, each column's face span found
-    // from the four edges (as ColumnRows would) and written with the rim's span in one pass.
-    struct TEdge
-    {
-        double xl, xr, yl, slope;
-    };
-    TEdge e[4];
-    for (int i = 0; i < 4; ++i) {
-        const QPointF &a = v[i], &b = v[(i + 1) & 3];
-        const bool ab = a.x() < b.x();
-        const double xl = ab ? a.x() : b.x(), xr = ab ? b.x() : a.x();
-        const double yl = ab ? a.y() : b.y(), yr = ab ? b.y() : a.y();
-        // An upright edge meets no column centre line; its slope is never used.
-        e[i] = {xl, xr, yl, (yr - yl) / (xr > xl ? xr - xl : 1.0)};
-    }
+    // from the four edges (as Columns would) and written with the rim's span in one pass.
+    const TEdge e[4] = {EdgeOf(f0, f1), EdgeOf(f1, b1), EdgeOf(b1, b0), EdgeOf(b0, f0)};
     // The columns of the face and of the rim.
     const int last = std::max(end, FloorInt(std::max(f0.x(), f1.x())) + 1);
     for (int x = std::min(first, base); x < last; ++x) {
         int from = 0, to = 0; // the face's rows [from, to)
         if (x >= first && x < end) {
-            const double xc = x + 0.5;
-            double lo = 1e300, hi = -1e300;
-            for (const TEdge &g : e) {
-                const bool in = (g.xl <= xc) & (xc < g.xr);
-                const double y = g.yl + (xc - g.xl) * g.slope;
-                lo = in ? std::min(lo, y) : lo;
-                hi = in ? std::max(hi, y) : hi;
-            }
+            double lo, hi;
+            CrossingAt(e, 4, x + 0.5, lo, hi);
             if (lo <= hi) {
                 from = std::max(m_y0, CeilInt(lo - 0.5));
                 to = std::min(m_y1, CeilInt(hi - 0.5));
@@ -252,51 +267,22 @@ void TRasterTarget::DevicePiece(const QPointF &f0, const QPointF &f1, const QPoi
 
 void TRasterTarget::Columns(const QPointF *v, int n, double xmin, double xmax, quint32 c)
 {
-    ColumnRows(v, n, xmin, xmax, [&](int x, int from, int to) { ColumnFill(x, from, to - 1, c); });
-}
-
-template <class Out>
-void TRasterTarget::ColumnRows(const QPointF *v, int n, double xmin, double xmax, Out &&out)
-{
     const int first = std::max(m_x0, CeilInt(xmin - 0.5));
     const int end = std::min(m_x1, CeilInt(xmax - 0.5));
     if (first >= end)
         return;
-    // Each edge from its left end, so that two shapes sharing an edge find the same rows
-    // on it; an upright edge meets no column centre line.
-    struct TEdge
-    {
-        double xl, xr, yl, slope;
-    };
-    TEdge edges[8];
-    int m = 0;
-    for (int i = 0; i < n; ++i) {
-        const QPointF &a = v[i], &b = v[Next(i, 1, n)];
-        if (a.x() == b.x())
-            continue;
-        const QPointF &l = a.x() < b.x() ? a : b, &r = a.x() < b.x() ? b : a;
-        edges[m++] = {l.x(), r.x(), l.y(), (r.y() - l.y()) / (r.x() - l.x())};
-    }
+    TEdge e[8];
+    for (int i = 0; i < n; ++i)
+        e[i] = EdgeOf(v[i], v[Next(i, 1, n)]);
     for (int x = first; x < end; ++x) {
-        // The column centre's line meets two edges of the convex polygon; an edge counts
-        // from its left end up to but not including its right end, so a vertex on the line
-        // is met once from each side.
-        const double xc = x + 0.5;
-        double lo = 1e300, hi = -1e300;
-        for (int i = 0; i < m; ++i) {
-            const TEdge &e = edges[i];
-            if (e.xl <= xc && xc < e.xr) {
-                const double y = e.yl + (xc - e.xl) * e.slope;
-                lo = std::min(lo, y);
-                hi = std::max(hi, y);
-            }
-        }
+        double lo, hi;
+        CrossingAt(e, n, x + 0.5, lo, hi);
         if (lo > hi)
             continue;
         const int from = std::max(m_y0, CeilInt(lo - 0.5));
         const int to = std::min(m_y1, CeilInt(hi - 0.5));
         if (from < to)
-            out(x, from, to);
+            ColumnFill(x, from, to - 1, c);
     }
 }
 

@@ -53,10 +53,6 @@ private:
     // The polygon (device coordinates) filled row by row, or column by column.
     void Rows(const QPointF *v, int n, quint32 colour);
     void Columns(const QPointF *v, int n, double xmin, double xmax, quint32 colour);
-    // Hands out(column, from, to) the rows [from, to) of each column inside the clip whose
-    // pixel centres lie inside the convex polygon v.
-    template <class Out>
-    void ColumnRows(const QPointF *v, int n, double xmin, double xmax, Out &&out);
     // v: n mapped vertices; false when one is not finite.
     static bool Bounds(const QPointF *v, int n, double &xmin, double &xmax, double &ymin,
                        double &ymax);
