@@ -108,23 +108,24 @@ public:
         m_n = 0;
         QRgb colour = 0;
         const double xMin = m_l.range.xMin, yMin = m_l.range.yMin, kx = m_kx, ky = m_ky;
-        // ToModel, inline.
-        auto model = [&](int i) { return QPointF((xs[i] - xMin) * kx, (ys[i] - yMin) * ky); };
-        QPointF prev = model(i0);
-        bool prevInside = inside(prev);
         const double *x = xs.constData(), *y = ys.constData();
         const QRgb *rgb = cs.constData();
         QPointF *chain = m_chain.data();
+        // ToModel, inline.
+        auto model = [&](int i) { return QPointF((x[i] - xMin) * kx, (y[i] - yMin) * ky); };
+        QPointF prev = model(i0);
+        bool prevInside = inside(prev);
         for (int i = i0 + 1; i <= i1; ++i) {
             // Most steps: wholly inside, going on from the chain's last point (which is then
             // prev itself) in the same colour; taken in a run, without branches per test.
             if (prevInside && m_n > 0) {
                 int n = m_n;
                 for (; i <= i1; ++i) {
-                    const double px = (x[i] - xMin) * kx, py = (y[i] - yMin) * ky;
-                    if (!((px >= 0) & (px <= W) & (py >= 0) & (py <= H) & (rgb[i] == colour)))
+                    const QPointF p = model(i);
+                    if (!((p.x() >= 0) & (p.x() <= W) & (p.y() >= 0) & (p.y() <= H) &
+                          (rgb[i] == colour)))
                         break;
-                    chain[n++] = QPointF(px, py);
+                    chain[n++] = p;
                 }
                 m_n = n;
                 prev = chain[n - 1];
@@ -277,7 +278,6 @@ struct TRibbonPiece
     QPointF f0, f1, b0, b1; // front and back ends on the screen
     double xMid;            // model x of the middle, for the drawing order
     QRgb face, rim;
-    int side;
 };
 
 void DrawPieces(const QVector<TRibbonPiece> &pieces, int from, int to, int step, QPainter &p,
@@ -453,7 +453,7 @@ void DrawRibbonsPainted(const TChart &chart, const TLayout &l, const QVector<int
                 const int sd = Side(f[i], f[i + 1], b[i]);
                 side = sd ? sd : side;
                 pieces.append({f[i], f[i + 1], b[i], b[i + 1], (m[i].x() + m[i + 1].x()) / 2,
-                               side < 0 ? c.upper : c.under, c.rim, side});
+                               side < 0 ? c.upper : c.under, c.rim});
             }
         });
         // Each piece is drawn after those farther away along the ribbon: towards the
