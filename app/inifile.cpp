@@ -64,7 +64,6 @@ QString StoredValue(const QString &value)
 
 } // namespace
 
-
 TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName) {}
 
 TIniFile::TLines TIniFile::load() const

@@ -34,9 +34,9 @@ public:
     bool ValueExists(const QString &section, const QString &key) const;
 
     // A value with blanks around it or enclosing quotes is written inside quotes, so that
-    // it reads back unchanged. Replaces the key's value in place, or adds the key at the end of its section, or adds
-    // the section at the end of the file. Throws EIniFileException("Unable to write to
-    // <file>") when the file cannot be written; the file is then left as it was.
+    // it reads back unchanged. Replaces the key's value in place, or adds the key at the end of its
+    // section, or adds the section at the end of the file. Throws EIniFileException("Unable to
+    // write to <file>") when the file cannot be written; the file is then left as it was.
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int32_t value);
 

@@ -93,7 +93,8 @@ void ApplyQtDialogsLanguage(TLangSet set)
         if (czech)
             return;
         auto *t = new QTranslator(QCoreApplication::instance());
-        if (!t->load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        if (!t->load(QStringLiteral("qtbase_cs"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
             delete t;
             return;
         }

@@ -231,8 +231,8 @@ private:
     const TChartSeries &m_s;
     std::vector<QPointF> m_chain; // the chain so far: its first m_n points
     int m_n = 0;
-    double m_column = 0; // model x of one device pixel column; 0 draws every point
-    double m_row = 0;    // model y of one device pixel row
+    double m_column = 0;       // model x of one device pixel column; 0 draws every point
+    double m_row = 0;          // model y of one device pixel row
     double m_kx = 0, m_ky = 0; // model units per day and per volt
     bool m_one = false;
 };

@@ -75,10 +75,10 @@ QTransform TProjection::Plane(double z) const
     // and y, and the perspective divides by a third linear form (w below, the distance
     // from the eye over m_dist).
     const double pz = z - m_d / 2;
-    const double k1 = pz * m_sinA - m_w / 2 * m_cosA;          // x1 = cosA x + k1
-    const double z1c = pz * m_cosA + m_w / 2 * m_sinA;         // z1 = -sinA x + z1c
-    const double k3 = -m_h / 2 * m_cosE + m_sinE * z1c;        // y2 = -sinA sinE x + cosE y + k3
-    const double k4 = m_h / 2 * m_sinE + m_cosE * z1c;         // z2 = -sinA cosE x - sinE y + k4
+    const double k1 = pz * m_sinA - m_w / 2 * m_cosA;   // x1 = cosA x + k1
+    const double z1c = pz * m_cosA + m_w / 2 * m_sinA;  // z1 = -sinA x + z1c
+    const double k3 = -m_h / 2 * m_cosE + m_sinE * z1c; // y2 = -sinA sinE x + cosE y + k3
+    const double k4 = m_h / 2 * m_sinE + m_cosE * z1c;  // z2 = -sinA cosE x - sinE y + k4
     const double w13 = -m_sinA * m_cosE / m_dist, w23 = -m_sinE / m_dist, w33 = 1 + k4 / m_dist;
     return QTransform(m_offX * w13 + m_scale * m_cosA, m_offY * w13 + m_scale * m_sinA * m_sinE,
                       w13, m_offX * w23, m_offY * w23 - m_scale * m_cosE, w23,

@@ -417,8 +417,7 @@ void TRasterTarget::Span(int column, double top, double bottom, quint32 colour)
     if (column < m_x0 || column >= m_x1)
         return;
     // Every pixel row the span reaches, so that a level trace still makes one row.
-    ColumnFill(column, std::max(m_y0, FloorInt(top)),
-         std::min(m_y1 - 1, FloorInt(bottom)), colour);
+    ColumnFill(column, std::max(m_y0, FloorInt(top)), std::min(m_y1 - 1, FloorInt(bottom)), colour);
 }
 
 void TRasterTarget::ColumnFill(int column, int from, int to, quint32 colour)
@@ -477,9 +476,9 @@ bool TRasterTarget::DenseTrace(const QPointF *pts, int n, QRgb colour)
     QPointF a = first;
     for (int i = 1; i < n; ++i) {
         const QPointF b = Map(pts[i]);
-        const bool finite = std::isfinite(a.x()) && std::isfinite(a.y()) &&
-                            std::isfinite(b.x()) && std::isfinite(b.y()) &&
-                            std::fabs(a.x()) < Beyond && std::fabs(b.x()) < Beyond;
+        const bool finite = std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(b.x()) &&
+                            std::isfinite(b.y()) && std::fabs(a.x()) < Beyond &&
+                            std::fabs(b.x()) < Beyond;
         if (!finite || !ByColumns(a, b, reach)) {
             if (open)
                 Span(col, lo, hi, c);

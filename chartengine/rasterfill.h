@@ -30,8 +30,8 @@ public:
     // the highest point the trace reaches in it, a step into the next column counted up
     // to the column border. Far fewer pixels are touched than by anti-aliased pieces
     // between the points, and a spike of a single point still shows at its full height.
-    // Steps across more than three columns are drawn as lines. Returns false, drawing nothing, when the points are on average
-    // more than two columns apart; the caller then draws lines.
+    // Steps across more than three columns are drawn as lines. Returns false, drawing nothing, when
+    // the points are on average more than two columns apart; the caller then draws lines.
     bool DenseTrace(const QPointF *pts, int n, QRgb colour);
     // One step of a dense trace: as spans when it crosses at most three pixel columns,
     // otherwise as a line.

@@ -28,7 +28,10 @@ int MemoLines(QPlainTextEdit *m)
     return n;
 }
 
-void SetMemoLines(QPlainTextEdit *m, int n) { m->setProperty(LinesProperty, n); }
+void SetMemoLines(QPlainTextEdit *m, int n)
+{
+    m->setProperty(LinesProperty, n);
+}
 
 // Puts text at line 0, as a new line or over the old one, and drops the oldest lines beyond
 // the depth of the log, in one edit so that the memo lays out only what changed.
@@ -165,7 +168,7 @@ private:
     QPlainTextEdit *m_memo;
     QStringList m_lines; // newest first, as the memo would hold them
     bool m_aside = false;
-    int m_revision = 0;   // of the document when the lines were taken
+    int m_revision = 0; // of the document when the lines were taken
 };
 
 void Put(QPlainTextEdit *m, const QString &text, bool asNewLine)
@@ -182,8 +185,8 @@ QString Entry(int Line, const QByteArray &bytes)
 {
     const int s = Lines[Line].Cur;
     const int32_t state = s >= 1 && s <= MaxDevices ? Devices[s].ReqState : 0;
-    return Prefix(Line) + QStringLiteral(", Stav") + QString::number(state) + QStringLiteral(": ")
-           + LogText(bytes);
+    return Prefix(Line) + QStringLiteral(", Stav") + QString::number(state) + QStringLiteral(": ") +
+           LogText(bytes);
 }
 
 bool Memos(int Line, QPlainTextEdit *&sent, QPlainTextEdit *&recv)

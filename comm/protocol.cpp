@@ -24,10 +24,19 @@ const QColor White = ColorFromRgb(0xFFFFFF);
 // carriage return belongs to that broken reply and is dropped with it.
 bool Overflowed[MaxLines + 1] = {};
 
-char HexDigit(int v) { return "0123456789ABCDEF"[v & 15]; }
+char HexDigit(int v)
+{
+    return "0123456789ABCDEF"[v & 15];
+}
 
-bool IsSlot(int s) { return s >= 1 && s <= MaxDevices; }
-bool IsLine(int l) { return l >= 1 && l <= MaxLines; }
+bool IsSlot(int s)
+{
+    return s >= 1 && s <= MaxDevices;
+}
+bool IsLine(int l)
+{
+    return l >= 1 && l <= MaxLines;
+}
 
 void SetEnabled(QWidget *w, bool on)
 {
@@ -55,7 +64,9 @@ bool FromOtherSource(const QString &reply, int address)
         return false;
     bool ok = false;
     const int named = reply.mid(1, 2).toInt(&ok, 16);
-    const auto isHex = [](QChar c) { return std::isxdigit(static_cast<unsigned char>(c.toLatin1())); };
+    const auto isHex = [](QChar c) {
+        return std::isxdigit(static_cast<unsigned char>(c.toLatin1()));
+    };
     return ok && isHex(reply[1]) && isHex(reply[2]) && named != address;
 }
 
@@ -151,10 +162,22 @@ void LineDataReceived(int Line, QObject *Sender, int32_t Count)
     }
 }
 
-void PortADataRecived(QObject *Sender, int32_t Count) { LineDataReceived(1, Sender, Count); }
-void PortBDataRecived(QObject *Sender, int32_t Count) { LineDataReceived(2, Sender, Count); }
-void PortCDataRecived(QObject *Sender, int32_t Count) { LineDataReceived(3, Sender, Count); }
-void PortDDataRecived(QObject *Sender, int32_t Count) { LineDataReceived(4, Sender, Count); }
+void PortADataRecived(QObject *Sender, int32_t Count)
+{
+    LineDataReceived(1, Sender, Count);
+}
+void PortBDataRecived(QObject *Sender, int32_t Count)
+{
+    LineDataReceived(2, Sender, Count);
+}
+void PortCDataRecived(QObject *Sender, int32_t Count)
+{
+    LineDataReceived(3, Sender, Count);
+}
+void PortDDataRecived(QObject *Sender, int32_t Count)
+{
+    LineDataReceived(4, Sender, Count);
+}
 
 void ParseReply(int Slot)
 {
@@ -232,10 +255,10 @@ void ParseReply(int Slot)
     if (d.Disp1)
         d.Disp1->SetCaption(QStringLiteral("U = ") + FormatWhole(d.U, 3) + QStringLiteral(" V"));
     if (d.Disp2)
-        d.Disp2->SetCaption(QStringLiteral("Tol = ") + FormatWhole(d.Tol, 1)
-                            + QStringLiteral(" V"));
-    SetCaption(d.Label1, QString::number(Slot) + QStringLiteral(": Adr.")
-                             + QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
+        d.Disp2->SetCaption(QStringLiteral("Tol = ") + FormatWhole(d.Tol, 1) +
+                            QStringLiteral(" V"));
+    SetCaption(d.Label1, QString::number(Slot) + QStringLiteral(": Adr.") +
+                             QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
     Paint(d.Shape1, d.OutOn ? Lime : Red);
     // A source that cannot stabilise keeps its lamp white whatever it reports.
     Paint(d.Shape2, !d.CanStab ? White : d.StaOn ? Lime : Red);

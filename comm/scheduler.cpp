@@ -13,8 +13,14 @@
 
 namespace {
 
-bool IsSlot(int s) { return s >= 1 && s <= MaxDevices; }
-bool IsLine(int l) { return l >= 1 && l <= MaxLines; }
+bool IsSlot(int s)
+{
+    return s >= 1 && s <= MaxDevices;
+}
+bool IsLine(int l)
+{
+    return l >= 1 && l <= MaxLines;
+}
 
 // The tick period in force, read from the timer on every call so that the countdowns
 // follow it; 25 ms until the timer exists.
@@ -28,12 +34,18 @@ uint32_t TickInterval()
 QByteArray QueryFrame(int Address, int32_t State)
 {
     switch (State) {
-    case 1: return BuildFrame(Address, cmdOUT, "?");
-    case 2: return BuildFrame(Address, cmdSTA, "?");
-    case 3: return BuildFrame(Address, cmdNAP, "???");
-    case 4: return BuildFrame(Address, cmdID, "?");
-    case 5: return BuildFrame(Address, cmdTOL, "?");
-    default: break;
+    case 1:
+        return BuildFrame(Address, cmdOUT, "?");
+    case 2:
+        return BuildFrame(Address, cmdSTA, "?");
+    case 3:
+        return BuildFrame(Address, cmdNAP, "???");
+    case 4:
+        return BuildFrame(Address, cmdID, "?");
+    case 5:
+        return BuildFrame(Address, cmdTOL, "?");
+    default:
+        break;
     }
     if (State >= 10 && State <= 19)
         return BuildFrame(Address, cmdOUT, "?");

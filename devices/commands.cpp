@@ -40,7 +40,10 @@ void SendTolerance(int slot)
         d.Edit2->SetFontColor(SentColor);
 }
 
-bool IsDigit(char16_t k, char16_t from) { return k >= from && k <= u'9'; }
+bool IsDigit(char16_t k, char16_t from)
+{
+    return k >= from && k <= u'9';
+}
 
 } // namespace
 
@@ -135,9 +138,15 @@ void SetOutputAll(bool on)
 }
 } // namespace
 
-void ButtOutOnClick() { SetOutputAll(true); }
+void ButtOutOnClick()
+{
+    SetOutputAll(true);
+}
 
-void ButtOutOffClick() { SetOutputAll(false); }
+void ButtOutOffClick()
+{
+    SetOutputAll(false);
+}
 
 void ButtoffClick()
 {

@@ -14,8 +14,7 @@ QColor ColorFromRgb(uint32_t rgb)
 void RaiseAfterEvent()
 {
     QMetaObject::invokeMethod(
-        qApp, [e = std::current_exception()] { std::rethrow_exception(e); },
-        Qt::QueuedConnection);
+        qApp, [e = std::current_exception()] { std::rethrow_exception(e); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- TPanel
@@ -28,9 +27,15 @@ TPanel::TPanel(QWidget *parent) : QFrame(parent), m_caption(new QLabel(this))
     SetBevels(bvNone, bvRaised);
 }
 
-QString TPanel::Caption() const { return m_caption->text(); }
+QString TPanel::Caption() const
+{
+    return m_caption->text();
+}
 
-void TPanel::SetCaption(const QString &text) { m_caption->setText(text); }
+void TPanel::SetCaption(const QString &text)
+{
+    m_caption->setText(text);
+}
 
 void TPanel::SetColor(const QColor &c)
 {
@@ -54,9 +59,15 @@ void TPanel::SetBevels(TBevelCut inner, TBevelCut outer)
     }
 }
 
-Qt::Alignment TPanel::CaptionAlignment() const { return m_caption->alignment(); }
+Qt::Alignment TPanel::CaptionAlignment() const
+{
+    return m_caption->alignment();
+}
 
-void TPanel::SetCaptionAlignment(Qt::Alignment a) { m_caption->setAlignment(a); }
+void TPanel::SetCaptionAlignment(Qt::Alignment a)
+{
+    m_caption->setAlignment(a);
+}
 
 void TPanel::mouseReleaseEvent(QMouseEvent *e)
 {
@@ -101,8 +112,8 @@ void TLabel::SetCaption(const QString &text)
 void TLabel::mouseReleaseEvent(QMouseEvent *e)
 {
     QLabel::mouseReleaseEvent(e);
-    if (e->button() == Qt::LeftButton && isEnabled() && rect().contains(e->position().toPoint())
-        && OnClick)
+    if (e->button() == Qt::LeftButton && isEnabled() && rect().contains(e->position().toPoint()) &&
+        OnClick)
         OnClick(this);
 }
 
@@ -151,7 +162,8 @@ void TShape::paintEvent(QPaintEvent *)
     p.setPen(Qt::NoPen);
     p.setBrush(m_brush);
     const int d = qMin(width(), height());
-    p.drawEllipse(QRectF((width() - d) / 2.0, (height() - d) / 2.0, d, d).adjusted(0.5, 0.5, -0.5, -0.5));
+    p.drawEllipse(
+        QRectF((width() - d) / 2.0, (height() - d) / 2.0, d, d).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
 // ---------------------------------------------------------------- TEdit
@@ -164,7 +176,10 @@ TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
     });
 }
 
-QColor TEdit::FontColor() const { return palette().color(QPalette::Text); }
+QColor TEdit::FontColor() const
+{
+    return palette().color(QPalette::Text);
+}
 
 void TEdit::SetFontColor(const QColor &c)
 {
@@ -305,7 +320,10 @@ TUpDown::TUpDown(QWidget *parent) : QWidget(parent)
     connect(down, &QToolButton::clicked, this, [step] { step(-1); });
 }
 
-void TUpDown::SetAssociate(TEdit *edit) { m_edit = edit; }
+void TUpDown::SetAssociate(TEdit *edit)
+{
+    m_edit = edit;
+}
 
 void TUpDown::SetRange(int min, int max)
 {

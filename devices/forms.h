@@ -42,7 +42,7 @@ public:
 
     // Communication page: one tab per line, sent memo and received memo.
     QTabWidget *ControlLines = nullptr;
-    QWidget *LinePage[5] = {}; // Line1..Line4 at 1..4
+    QWidget *LinePage[5] = {};    // Line1..Line4 at 1..4
     QPlainTextEdit *Memo[9] = {}; // Memo1..Memo8 at 1..8: line l sends 2l-1, receives 2l
 
     // Chart page.
@@ -82,11 +82,16 @@ public:
     TAfComPort *Port(int line) const
     {
         switch (line) {
-        case 1: return PortA;
-        case 2: return PortB;
-        case 3: return PortC;
-        case 4: return PortD;
-        default: return nullptr;
+        case 1:
+            return PortA;
+        case 2:
+            return PortB;
+        case 3:
+            return PortC;
+        case 4:
+            return PortD;
+        default:
+            return nullptr;
         }
     }
 };
@@ -96,6 +101,6 @@ extern TDMBase *DM;
 
 // Calls into units that sit above this one; the application connects them at start-up.
 namespace Hooks {
-extern std::function<void()> ApplyLanguage;       // after every connect attempt
+extern std::function<void()> ApplyLanguage;          // after every connect attempt
 extern std::function<void(int Slot)> WriteRecordRow; // the voltage SET button's row
 } // namespace Hooks

@@ -16,9 +16,9 @@ class TBitBtn;
 class TSpeedButton;
 class TBevel;
 
-constexpr int NoDevice = 999;   // no source on a line, or a slot never used
-constexpr int MaxDevices = 50;  // slots 1..50; slot 0 exists and is never used
-constexpr int MaxLines = 4;     // lines A..D are 1..4; entry 0 is never used
+constexpr int NoDevice = 999;    // no source on a line, or a slot never used
+constexpr int MaxDevices = 50;   // slots 1..50; slot 0 exists and is never used
+constexpr int MaxLines = 4;      // lines A..D are 1..4; entry 0 is never used
 constexpr int ProgramSize = 256; // entry 0 is the end entry, 1..255 the steps
 
 struct ProgramStep
@@ -103,7 +103,7 @@ extern bool RemoveReq[MaxDevices + 1];
 extern int32_t PanLeft, PanTop, PanHeight, PanWidth;
 
 // Settings kept between runs.
-extern QString LangCode;   // "cz" or "en"
+extern QString LangCode;    // "cz" or "en"
 extern QString ProgramPath; // last program file
 extern int32_t ChartWindow; // chart time span, seconds
 

@@ -75,8 +75,7 @@ QIcon Glyph(bool start)
     return QIcon(pm);
 }
 
-template <typename T>
-T *Make(QWidget *parent, const char *name, int x, int y, int w, int h)
+template <typename T> T *Make(QWidget *parent, const char *name, int x, int y, int w, int h)
 {
     auto *c = new T(parent);
     c->setObjectName(QString::fromLatin1(name));
@@ -95,8 +94,7 @@ TLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString
     return l;
 }
 
-template <typename T>
-T *TemplateChild(const TPanel *tpl, const char *name)
+template <typename T> T *TemplateChild(const TPanel *tpl, const char *name)
 {
     T *c = tpl->findChild<T *>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
     if (!c)
@@ -153,8 +151,8 @@ TPanel *BuildTemplatePanel(QWidget *Page1)
     col->SetBevels(TPanel::bvNone, TPanel::bvLowered);
     col->SetColor(col->palette().color(QPalette::Window));
 
-    for (auto [name, y, text] : {std::tuple{"Disp1", 34, "U = ... V"},
-                                 std::tuple{"Disp2", 63, "Tol = . V"}}) {
+    for (auto [name, y, text] :
+         {std::tuple{"Disp1", 34, "U = ... V"}, std::tuple{"Disp2", 63, "Tol = . V"}}) {
         auto *d = Make<TStaticText>(pan, name, 18, y, 96, 25);
         d->setFont(PanelFont(16));
         d->setAlignment(Qt::AlignCenter);
@@ -165,8 +163,8 @@ TPanel *BuildTemplatePanel(QWidget *Page1)
 
     const QString voltHint = QStringLiteral("Nastavení napětí");
     const QString tolHint = QStringLiteral("Nastavení tolerance stabilizace");
-    for (auto [name, y, len, hint] : {std::tuple{"Edit1", 34, 3, voltHint},
-                                      std::tuple{"Edit2", 63, 1, tolHint}}) {
+    for (auto [name, y, len, hint] :
+         {std::tuple{"Edit1", 34, 3, voltHint}, std::tuple{"Edit2", 63, 1, tolHint}}) {
         auto *e = Make<TEdit>(pan, name, 120, y, 49, 24);
         e->setFont(PanelFont(16));
         e->setMaxLength(len);
@@ -175,8 +173,8 @@ TPanel *BuildTemplatePanel(QWidget *Page1)
         e->setEnabled(false);
         e->SetFontColor(black);
     }
-    for (auto [name, y, hint] : {std::tuple{"ButtSetU", 34, voltHint},
-                                 std::tuple{"ButtSetTol", 63, tolHint}}) {
+    for (auto [name, y, hint] :
+         {std::tuple{"ButtSetU", 34, voltHint}, std::tuple{"ButtSetTol", 63, tolHint}}) {
         auto *b = Make<TBitBtn>(pan, name, 176, y, 41, 24);
         b->setFont(PanelFont(13));
         b->setText(QStringLiteral("SET"));

@@ -45,8 +45,7 @@ TBevel *CloneBevel(QWidget *Parent, const TBevel *Src);
 
 // The used slot whose control of the given kind is Sender, or 0. Removed slots never
 // match, so a handler of a destroyed panel finds nothing.
-template <typename T>
-int FindSlot(const QObject *Sender, T *TDevice::*Field)
+template <typename T> int FindSlot(const QObject *Sender, T *TDevice::*Field)
 {
     if (!Sender)
         return 0;

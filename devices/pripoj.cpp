@@ -96,10 +96,18 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
         connect(cb, &QComboBox::activated, this, [this, cb, n] {
             ComboBox1Change(cb);
             switch (n) {
-            case 1: ComboBox1Click(); break;
-            case 2: ComboBox2Click(); break;
-            case 3: ComboBox3Click(); break;
-            case 4: ComboBox4Click(); break;
+            case 1:
+                ComboBox1Click();
+                break;
+            case 2:
+                ComboBox2Click();
+                break;
+            case 3:
+                ComboBox3Click();
+                break;
+            case 4:
+                ComboBox4Click();
+                break;
             }
         });
     }
@@ -144,7 +152,10 @@ int TFormPripoj::SelectedLine() const
     return 1;
 }
 
-QColor TFormPripoj::SwatchColor() const { return ui->PanelColor->Color(); }
+QColor TFormPripoj::SwatchColor() const
+{
+    return ui->PanelColor->Color();
+}
 
 void TFormPripoj::showEvent(QShowEvent *e)
 {
@@ -245,10 +256,22 @@ void TFormPripoj::RadioButton1Click(QObject *Sender)
         FillAddressList(line);
 }
 
-void TFormPripoj::ComboBox1Click() { ui->RadioButton1->setChecked(true); }
-void TFormPripoj::ComboBox2Click() { ui->RadioButton2->setChecked(true); }
-void TFormPripoj::ComboBox3Click() { ui->RadioButton3->setChecked(true); }
-void TFormPripoj::ComboBox4Click() { ui->RadioButton4->setChecked(true); }
+void TFormPripoj::ComboBox1Click()
+{
+    ui->RadioButton1->setChecked(true);
+}
+void TFormPripoj::ComboBox2Click()
+{
+    ui->RadioButton2->setChecked(true);
+}
+void TFormPripoj::ComboBox3Click()
+{
+    ui->RadioButton3->setChecked(true);
+}
+void TFormPripoj::ComboBox4Click()
+{
+    ui->RadioButton4->setChecked(true);
+}
 
 void TFormPripoj::ComboBox1Change(QObject *Sender)
 {
@@ -348,7 +371,10 @@ void TFormPripoj::Button1Click()
     close();
 }
 
-void TFormPripoj::Button2Click() { close(); }
+void TFormPripoj::Button2Click()
+{
+    close();
+}
 
 void TFormPripoj::ApplyLanguage(TLangSet Set)
 {

@@ -60,7 +60,7 @@ private:
     Ui::TFormPripoj *ui;
     bool m_portChosen = false; // the operator has changed a port text since start-up
     bool m_centred = false;
-    TLangSet m_lang = lsCzech; // the set of the texts shown; the form starts in Czech
+    TLangSet m_lang = lsCzech;       // the set of the texts shown; the form starts in Czech
     QHash<int, QString> m_portHints; // by COM number
 };
 

@@ -7,7 +7,8 @@
 int32_t StrToInt(const QString &text)
 {
     const auto fail = [&text]() -> int32_t {
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+        throw EConvertError(
+            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     };
     int i = 0;
     const int n = int(text.size());
@@ -22,8 +23,8 @@ int32_t StrToInt(const QString &text)
     if (i < n && text.at(i) == QLatin1Char('$')) {
         base = 16;
         ++i;
-    } else if (i + 1 < n && text.at(i) == QLatin1Char('0')
-               && (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+    } else if (i + 1 < n && text.at(i) == QLatin1Char('0') &&
+               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }
@@ -74,8 +75,8 @@ double StrToFloatDot(const QString &text, bool *ok)
     if (good) {
         // Only plain decimal forms: digits, one point, an optional exponent and sign.
         for (QChar c : t)
-            if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-')
-                  || c == QLatin1Char('+') || c == QLatin1Char('e') || c == QLatin1Char('E')))
+            if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
+                  c == QLatin1Char('+') || c == QLatin1Char('e') || c == QLatin1Char('E')))
                 good = false;
         if (good)
             v = QLocale::c().toDouble(t, &good);
@@ -133,7 +134,10 @@ uint32_t GetTickCount()
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void SetTickSource(std::function<uint32_t()> source) { tickSource() = std::move(source); }
+void SetTickSource(std::function<uint32_t()> source)
+{
+    tickSource() = std::move(source);
+}
 
 QDateTime CurrentDateTime()
 {
@@ -142,9 +146,15 @@ QDateTime CurrentDateTime()
     return QDateTime::currentDateTime();
 }
 
-void SetClockSource(std::function<QDateTime()> source) { clockSource() = std::move(source); }
+void SetClockSource(std::function<QDateTime()> source)
+{
+    clockSource() = std::move(source);
+}
 
-bool ClockIsSystem() { return !clockSource(); }
+bool ClockIsSystem()
+{
+    return !clockSource();
+}
 
 double DateTimeToNumber(const QDateTime &t)
 {

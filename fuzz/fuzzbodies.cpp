@@ -93,7 +93,10 @@ QByteArray ReadAll(const QString &path)
 // ---------------------------------------------------------------------------------------
 // Reply assembly
 
-bool IsSlot(int s) { return s >= 1 && s <= MaxDevices; }
+bool IsSlot(int s)
+{
+    return s >= 1 && s <= MaxDevices;
+}
 
 // A source of the table: where it sits and the state it is in when an input begins.
 struct SourceSetup
@@ -277,8 +280,8 @@ public:
             unsigned sum = 0;
             for (qsizetype i = 1; i < f.size() - 3; ++i)
                 sum += uint8_t(f[i]);
-            Check(f.mid(f.size() - 3, 2) == QByteArray::number(sum & 0xFF, 16).toUpper()
-                                                .rightJustified(2, '0'),
+            Check(f.mid(f.size() - 3, 2) ==
+                      QByteArray::number(sum & 0xFF, 16).toUpper().rightJustified(2, '0'),
                   what + "has a wrong checksum" + where);
         }
     }
@@ -324,7 +327,8 @@ std::string Hex2(int v)
 
 bool AllDigits(const std::string &s)
 {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The body of a reply (between the address and the CR) answers the command it was given.
@@ -345,13 +349,13 @@ void CheckReplyBody(const sim::Request &req, const std::string &body, const std:
         break;
     }
     case sim::Command::Nap:
-        Check(body == "NAPERR" || (body.size() == 6 && body.rfind("NAP", 0) == 0 &&
-                                   AllDigits(body.substr(3))),
+        Check(body == "NAPERR" ||
+                  (body.size() == 6 && body.rfind("NAP", 0) == 0 && AllDigits(body.substr(3))),
               what + "is no voltage reply");
         break;
     case sim::Command::Tol:
-        Check(body == "TOLx" || (body.size() == 4 && body.rfind("TOL", 0) == 0 &&
-                                 AllDigits(body.substr(3))),
+        Check(body == "TOLx" ||
+                  (body.size() == 4 && body.rfind("TOL", 0) == 0 && AllDigits(body.substr(3))),
               what + "is no tolerance reply");
         break;
     case sim::Command::Id:
@@ -503,10 +507,12 @@ void FuzzSettings(const uint8_t *data, size_t size)
     writeBack(first);
     const QByteArray written = ReadAll(path);
     const Values again = read();
-    Check(again.lang == first.lang,
-          QStringLiteral("Lang \"%1\" reads back as \"%2\"").arg(show(first.lang), show(again.lang)));
-    Check(again.path == first.path,
-          QStringLiteral("Path \"%1\" reads back as \"%2\"").arg(show(first.path), show(again.path)));
+    Check(
+        again.lang == first.lang,
+        QStringLiteral("Lang \"%1\" reads back as \"%2\"").arg(show(first.lang), show(again.lang)));
+    Check(
+        again.path == first.path,
+        QStringLiteral("Path \"%1\" reads back as \"%2\"").arg(show(first.path), show(again.path)));
     Check(again.maxX == first.maxX && again.maxY == first.maxY,
           QStringLiteral("MaxX/MaxY %1/%2 read back as %3/%4")
               .arg(first.maxX)
@@ -532,8 +538,8 @@ void FuzzSettings(const uint8_t *data, size_t size)
     };
     QList<QByteArray> after = lines(written);
     int lost = 0;
-    for (const QByteArray &l : lines(QByteArray(reinterpret_cast<const char *>(data),
-                                                qsizetype(size)))) {
+    for (const QByteArray &l :
+         lines(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)))) {
         const qsizetype i = after.indexOf(l);
         if (i >= 0)
             after.removeAt(i);
@@ -566,7 +572,8 @@ void FuzzSimFrame(const uint8_t *data, size_t size)
         for (const std::string &frame : assembler.Feed(chunk)) {
             const QString what =
                 QStringLiteral("frame \"%1\" ").arg(QString::fromStdString(sim::Printable(frame)));
-            Check(!frame.empty() && frame.front() == '@' && frame.size() <= sim::FrameAssembler::MaxFrame,
+            Check(!frame.empty() && frame.front() == '@' &&
+                      frame.size() <= sim::FrameAssembler::MaxFrame,
                   what + "is not one frame");
             Check(frame.back() == '\r' || frame.size() == sim::FrameAssembler::MaxFrame,
                   what + "ends early");

@@ -71,10 +71,10 @@ struct TShownStep
 
     bool Same(const TDevice &d, int s, uint32_t e, const QString &decimalPoint) const
     {
-        return krok && krok == d.LabKrok && cas == d.LabCasP && uprog == d.LabUProg
-               && step == s && elapsed == e && time == d.Steps[s].Time && u == d.Steps[s].U
-               && stepIs == TextStepIs && timeIs == TextTimeIs && voltageIs == TextVoltageIs
-               && point == decimalPoint;
+        return krok && krok == d.LabKrok && cas == d.LabCasP && uprog == d.LabUProg && step == s &&
+               elapsed == e && time == d.Steps[s].Time && u == d.Steps[s].U &&
+               stepIs == TextStepIs && timeIs == TextTimeIs && voltageIs == TextVoltageIs &&
+               point == decimalPoint;
     }
     void Note(const TDevice &d, int s, uint32_t e, const QString &decimalPoint)
     {

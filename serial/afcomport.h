@@ -127,7 +127,7 @@ protected:
 private:
     void SettingsChanged();
     void CoreEvent(TAfCoreEvent kind, uint32_t data, std::exception_ptr error); // event thread
-    void SyncEvent(const TAfSyncData &event); // interface thread
+    void SyncEvent(const TAfSyncData &event);                                   // interface thread
     void DataRecived(int32_t count);
 
     uint32_t m_syncId = 0;

@@ -89,8 +89,7 @@ bool TAfEvent::Wait(int timeoutMs)
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (PollFds(&p, 1, left.count() > 0 ? int(left.count()) : 0) > 0
-            && (p.revents & POLLIN)) {
+        if (PollFds(&p, 1, left.count() > 0 ? int(left.count()) : 0) > 0 && (p.revents & POLLIN)) {
             Consume();
             return true;
         }
@@ -154,8 +153,7 @@ void TAfComPortCoreThread::SetPriority(TThreadPriority priority)
         ::setpriority(PRIO_PROCESS, id_t(tid), niceOf[priority]);
 }
 
-void TAfComPortEventThread::PassEvent(TAfCoreEvent kind, uint32_t data,
-                                      std::exception_ptr error)
+void TAfComPortEventThread::PassEvent(TAfCoreEvent kind, uint32_t data, std::exception_ptr error)
 {
     if (!m_callbackOn.load() || !m_core->m_callback)
         return;
@@ -422,8 +420,7 @@ bool TAfComPortCore::OpenComPort(int number)
         Fail(DeviceMissing(errno) ? "Invalid port number (COM%d)" : "Can't open device COM%d");
     // Not shared: the advisory lock keeps out other programs that play by the rules (and
     // root, whom the exclusive mode lets in), the exclusive mode the rest.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0
-        || (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)) {
         ::close(fd);
         Fail("Can't open device COM%d");
     }
@@ -471,9 +468,9 @@ bool TAfComPortCore::OpenComPort(int number)
 
         m_threadStarted.Reset();
         m_writeThread = std::make_unique<TAfComPortWriteThread>(this);
-        if (!m_writeThread->DataAvailable.Valid() || !m_writeThread->PurgeRequest.Valid()
-            || !m_writeThread->PurgeAck.Valid() || !m_writeThread->Start()
-            || !m_threadStarted.Wait(ThreadStartMs))
+        if (!m_writeThread->DataAvailable.Valid() || !m_writeThread->PurgeRequest.Valid() ||
+            !m_writeThread->PurgeAck.Valid() || !m_writeThread->Start() ||
+            !m_threadStarted.Wait(ThreadStartMs))
             Fail("Error creating threads");
         m_writeThread->SetPriority(m_writePriority);
 

@@ -85,7 +85,7 @@ public:
     explicit TAfComPortCoreThread(TAfComPortCore *core);
     virtual ~TAfComPortCoreThread();
 
-    bool Start();             // false when the system refuses a thread
+    bool Start();              // false when the system refuses a thread
     virtual void StopThread(); // sets the stop flag and event, then waits for the end
     void SetPriority(TThreadPriority priority);
     uint64_t LoopCount() const { return m_loops.load(std::memory_order_relaxed); }

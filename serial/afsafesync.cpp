@@ -216,9 +216,15 @@ namespace {
 TAfHandOverResult Counted(SyncTable &t, TAfHandOverResult r)
 {
     switch (r) {
-    case TAfHandOverResult::Delivered: ++t.Counts.Delivered; break;
-    case TAfHandOverResult::TimedOut: ++t.Counts.TimedOut; break;
-    case TAfHandOverResult::Dropped: ++t.Counts.Dropped; break;
+    case TAfHandOverResult::Delivered:
+        ++t.Counts.Delivered;
+        break;
+    case TAfHandOverResult::TimedOut:
+        ++t.Counts.TimedOut;
+        break;
+    case TAfHandOverResult::Dropped:
+        ++t.Counts.Dropped;
+        break;
     }
     return r;
 }

@@ -59,8 +59,8 @@ struct TAfHandOverCounts
 
 int UsedSlots();
 TAfHandOverCounts HandOverCounts(); // outcomes of HandOver since the process started
-int WaitingHandOvers();      // port threads blocked in HandOver right now
-uint64_t UnknownIdCount();   // hand-overs that arrived for a slot no longer registered
-void SetNextId(uint32_t id); // where the id counter goes on (0 is skipped)
+int WaitingHandOvers();             // port threads blocked in HandOver right now
+uint64_t UnknownIdCount();          // hand-overs that arrived for a slot no longer registered
+void SetNextId(uint32_t id);        // where the id counter goes on (0 is skipped)
 
 } // namespace AfSafeSync

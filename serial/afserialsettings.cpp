@@ -93,25 +93,48 @@ bool AfDcbToTermios(const TAfDCB &dcb, termios &t, uint32_t *customRate)
     t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | ISTRIP);
 
     switch (dcb.ByteSize) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    case 8: t.c_cflag |= CS8; break;
-    default: return false;
+    case 5:
+        t.c_cflag |= CS5;
+        break;
+    case 6:
+        t.c_cflag |= CS6;
+        break;
+    case 7:
+        t.c_cflag |= CS7;
+        break;
+    case 8:
+        t.c_cflag |= CS8;
+        break;
+    default:
+        return false;
     }
     switch (dcb.Parity) {
-    case 0: break;
-    case 1: t.c_cflag |= PARENB | PARODD; break;
-    case 2: t.c_cflag |= PARENB; break;
-    case 3: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 4: t.c_cflag |= PARENB | CMSPAR; break;
-    default: return false;
+    case 0:
+        break;
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        return false;
     }
     switch (dcb.StopBits) {
-    case 0: break;
+    case 0:
+        break;
     case 1: // one and a half: the UART takes CSTOPB as 1.5 with 5 data bits
-    case 2: t.c_cflag |= CSTOPB; break;
-    default: return false;
+    case 2:
+        t.c_cflag |= CSTOPB;
+        break;
+    default:
+        return false;
     }
     if (dcb.Flags & Parity)
         t.c_iflag |= INPCK;
@@ -158,10 +181,18 @@ TAfDCB AfDcbFromTermios(const termios &t, uint32_t knownRate)
     if (t.c_iflag & IXOFF)
         d.Flags |= InX;
     switch (t.c_cflag & CSIZE) {
-    case CS5: d.ByteSize = 5; break;
-    case CS6: d.ByteSize = 6; break;
-    case CS7: d.ByteSize = 7; break;
-    default: d.ByteSize = 8; break;
+    case CS5:
+        d.ByteSize = 5;
+        break;
+    case CS6:
+        d.ByteSize = 6;
+        break;
+    case CS7:
+        d.ByteSize = 7;
+        break;
+    default:
+        d.ByteSize = 8;
+        break;
     }
     if (t.c_cflag & PARENB) {
         const bool odd = t.c_cflag & PARODD;

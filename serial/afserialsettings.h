@@ -8,8 +8,22 @@
 struct termios;
 
 enum TAfBaudrate {
-    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000,
-    br57600, br115200, br128000, br256000, brUser
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000,
+    brUser
 };
 enum TAfDatabits { db4, db5, db6, db7, db8 };
 enum TAfParity { paNone, paOdd, paEven, paMark, paSpace };
@@ -19,7 +33,10 @@ enum TAfComOption { coParityCheck, coDsrSensitivity, coIgnoreXOff, coErrorChar, 
 
 // A set of TAfComOption, one bit per option in the order of the enum.
 using TAfComOptions = uint32_t;
-constexpr TAfComOptions AfComOption(TAfComOption o) { return TAfComOptions(1) << o; }
+constexpr TAfComOptions AfComOption(TAfComOption o)
+{
+    return TAfComOptions(1) << o;
+}
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 

@@ -14,14 +14,17 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace {
 
 QElapsedTimer Clock;
-double NowMs() { return double(Clock.nsecsElapsed()) / 1e6; }
+double NowMs()
+{
+    return double(Clock.nsecsElapsed()) / 1e6;
+}
 
 // Runs the event loop for ms, or until the condition holds (looked at every 2 ms).
 void Wait(double ms, const std::function<bool()> &until = {})
@@ -115,13 +118,12 @@ int main(int argc, char **argv)
             PortADataRecived(port, int32_t(port->rx.size()));
         }
         const double us = double(t.nsecsElapsed()) / 1e3 / pairs;
-        std::printf("program's own work per request and reply: %.1f us (%d pairs)\n", us,
-                    pairs);
+        std::printf("program's own work per request and reply: %.1f us (%d pairs)\n", us, pairs);
     }
 
     LiveRig rig;
-    const QString err = rig.Start({{"addr=5,u=12,out=1,slew=0"}, {"addr=6,u=30,out=1,slew=0"}},
-                                  {"--pace"});
+    const QString err =
+        rig.Start({{"addr=5,u=12,out=1,slew=0"}, {"addr=6,u=30,out=1,slew=0"}}, {"--pace"});
     if (!err.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(err));
         return 1;

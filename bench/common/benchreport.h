@@ -55,6 +55,9 @@ inline double Quantile(std::vector<double> v, double q)
     return v[i];
 }
 
-inline double Median(const std::vector<double> &v) { return Quantile(v, 0.5); }
+inline double Median(const std::vector<double> &v)
+{
+    return Quantile(v, 0.5);
+}
 
 } // namespace Bench

@@ -19,9 +19,8 @@ inline QList<QStringList> FiftySources(QList<QPair<int, int>> &where)
     for (int i = 0; i < MaxDevices; ++i) {
         const int line = i < 13 ? 0 : i < 26 ? 1 : i < 38 ? 2 : 3;
         const int address = i < 13 ? i : i < 26 ? i - 13 : i < 38 ? i - 26 : i - 38;
-        lines[line] << QStringLiteral("addr=%1,u=%2,out=1,slew=0,noise=3")
-                           .arg(address)
-                           .arg(20 + 5 * i);
+        lines[line]
+            << QStringLiteral("addr=%1,u=%2,out=1,slew=0,noise=3").arg(address).arg(20 + 5 * i);
         where << qMakePair(line + 1, address);
     }
     return lines;

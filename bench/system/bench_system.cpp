@@ -66,7 +66,6 @@ double NowMs()
         .count();
 }
 
-
 double ThreadCpuMs()
 {
     timespec t{};
@@ -170,28 +169,29 @@ void MeasureTicks(TTickProbe &probe, const char *goal, const QString &name)
         slowPreempted += probe.slowPreempted;
         slowWaited += probe.slowWaited;
     }
-    Report(goal, name + QStringLiteral(": pass median"), Bench::Median(med), "ms", Bound::Max,
-           0.5);
+    Report(goal, name + QStringLiteral(": pass median"), Bench::Median(med), "ms", Bound::Max, 0.5);
     Report(goal, name + QStringLiteral(": pass p99"), Bench::Median(p99), "ms", Bound::Max, 2);
-    Report(goal, name + QStringLiteral(": pass processor time median"), Bench::Median(cpuMed),
-           "ms", Bound::Max, 0.5);
+    Report(goal, name + QStringLiteral(": pass processor time median"), Bench::Median(cpuMed), "ms",
+           Bound::Max, 0.5);
     Report(goal, name + QStringLiteral(": pass processor time p99"), Bench::Median(cpuP99), "ms",
            Bound::Max, 2);
     Report(goal, name + QStringLiteral(": pass max (worst run)"),
            *std::max_element(maxes.begin(), maxes.end()), "ms");
     Report(goal, name + QStringLiteral(": passes over 1 ms (all runs)"), slow, "");
-    Report(goal, name + QStringLiteral(":   of them interrupted by the scheduler"), slowPreempted, "");
-    Report(goal, name + QStringLiteral(":   of them waiting (gave up the processor)"), slowWaited, "");
-    Report(goal, name + QStringLiteral(": passes per second"),
-           Bench::Median(counts) / Seconds, "1/s");
+    Report(goal, name + QStringLiteral(":   of them interrupted by the scheduler"), slowPreempted,
+           "");
+    Report(goal, name + QStringLiteral(":   of them waiting (gave up the processor)"), slowWaited,
+           "");
+    Report(goal, name + QStringLiteral(": passes per second"), Bench::Median(counts) / Seconds,
+           "1/s");
     Report(goal, name + QStringLiteral(": panel layout, 50 panels (median)"),
            Bench::Median(arrange) * 1000, "us");
     Report(goal, name + QStringLiteral(": chart sample (p99, once a second)"),
            Bench::Median(sample) * 1000, "us");
     Report(goal, name + QStringLiteral(": program stepping (median)"),
            Bench::Median(programs) * 1000, "us");
-    Report(goal, name + QStringLiteral(": four lines served (median)"),
-           Bench::Median(serve) * 1000, "us");
+    Report(goal, name + QStringLiteral(": four lines served (median)"), Bench::Median(serve) * 1000,
+           "us");
 }
 
 // Frames of the program's chart: drawn into a 1200 x 800 image (a chart page on a usual
@@ -222,7 +222,8 @@ void MeasureFrames(TChart *graf, const char *goal, const QString &name, int n = 
     double cpuIn = 0;
     const double wallIn = frames(graf->size(), cpuIn);
     Report(goal,
-           name + QStringLiteral(", in the window %1x%2: wall").arg(graf->width()).arg(graf->height()),
+           name +
+               QStringLiteral(", in the window %1x%2: wall").arg(graf->width()).arg(graf->height()),
            wallIn, "ms");
 }
 
@@ -266,10 +267,9 @@ int TickBench()
     Run(6000); // every source answers once (13 first turns of 225 ms on a line), panels filled
     int answering = 0;
     for (int s = 1; s <= MaxDevices; ++s)
-        answering += Devices[s].Used && Devices[s].PanNekom && Devices[s].PanNekom->isHidden()
-                     && !Devices[s].TypeText.isEmpty();
-    Report("1", QStringLiteral("sources connected and answering"), answering, "", Bound::Min,
-           50);
+        answering += Devices[s].Used && Devices[s].PanNekom && Devices[s].PanNekom->isHidden() &&
+                     !Devices[s].TypeText.isEmpty();
+    Report("1", QStringLiteral("sources connected and answering"), answering, "", Bound::Min, 50);
 
     form->PageCont->setCurrentIndex(0);
     MeasureTicks(probe, "1", QStringLiteral("main page"));
@@ -368,10 +368,9 @@ int PollBench()
     }
     const double single = Bench::Median(one);
     Report("2", QStringLiteral("bound: one request per tick + pause (75 ms)"), bound, "req/s");
-    Report("2", QStringLiteral("one line, one source"), single, "req/s", Bound::Min,
-           0.95 * bound);
-    Report("2", QStringLiteral("one line, requests later than 3.5 ticks"),
-           Bench::Median(oneLate), "%");
+    Report("2", QStringLiteral("one line, one source"), single, "req/s", Bound::Min, 0.95 * bound);
+    Report("2", QStringLiteral("one line, requests later than 3.5 ticks"), Bench::Median(oneLate),
+           "%");
     for (int l = 2; l <= 4; ++l)
         if (!prog.Connect(l, l))
             return 1;
@@ -391,8 +390,8 @@ int PollBench()
         total.push_back(sum);
         worst.push_back(low);
     }
-    Report("2", QStringLiteral("four lines together, slowest line"), Bench::Median(worst),
-           "req/s", Bound::Min, 0.95 * bound);
+    Report("2", QStringLiteral("four lines together, slowest line"), Bench::Median(worst), "req/s",
+           Bound::Min, 0.95 * bound);
     Report("2", QStringLiteral("four lines together, sum"), Bench::Median(total), "req/s",
            Bound::Min, 0.95 * 4 * single);
     Report("2", QStringLiteral("four lines together, requests later than 3.5 ticks"),
@@ -478,9 +477,8 @@ private:
         if (frame.size() < 6 || frame[0] != '@' || frame.mid(1, 2).toInt(nullptr, 16) != m_address)
             return;
         const QByteArray body = frame.mid(3, frame.size() - 6); // command and value
-        const QByteArray head = QByteArray('#' + QByteArray::number(m_address, 16)
-                                               .rightJustified(2, '0')
-                                               .toUpper());
+        const QByteArray head =
+            QByteArray('#' + QByteArray::number(m_address, 16).rightJustified(2, '0').toUpper());
         QByteArray reply;
         int value = -1;
         if (body == "NAP???") {
@@ -533,7 +531,8 @@ int LatencyBench()
     QList<QPair<int, int>> where;
     for (int i = 0; i < 49; ++i) {
         const int line = i % 3 == 0 ? 1 : i % 3 == 1 ? 3 : 4;
-        lines[line - 1] << QStringLiteral("addr=%1,u=%2,out=1,slew=0,noise=3").arg(i / 3).arg(10 + i);
+        lines[line - 1]
+            << QStringLiteral("addr=%1,u=%2,out=1,slew=0,noise=3").arg(i / 3).arg(10 + i);
         where << qMakePair(line, i / 3);
     }
     // Line B's port is the peer; the simulator's line B stays unused.
@@ -596,8 +595,8 @@ int LatencyBench()
         all.insert(all.end(), lat.begin(), lat.end());
     }
     Report("3", QStringLiteral("reply last byte -> panel text: samples"), double(all.size()), "");
-    Report("3", QStringLiteral("reply last byte -> panel text: median"),
-           Bench::Median(runMedians), "ms", Bound::Max, 5);
+    Report("3", QStringLiteral("reply last byte -> panel text: median"), Bench::Median(runMedians),
+           "ms", Bound::Max, 5);
     Report("3", QStringLiteral("reply last byte -> panel text: p95"), Bench::Quantile(all, 0.95),
            "ms");
     Report("3", QStringLiteral("reply last byte -> panel text: max"), Bench::Quantile(all, 1),
@@ -626,14 +625,13 @@ int LatencyBench()
         }
     }
     Report("3", QStringLiteral("SET click -> frame on the wire: trials"), double(set.size()), "");
-    Report("3", QStringLiteral("SET click -> frame on the wire: median"), Bench::Median(set),
-           "ms", Bound::Max, 75);
+    Report("3", QStringLiteral("SET click -> frame on the wire: median"), Bench::Median(set), "ms",
+           Bound::Max, 75);
     Report("3", QStringLiteral("SET click -> frame on the wire: max"), Bench::Quantile(set, 1),
            "ms");
     DM->PortB->OnDataRecived = orig;
     return 0;
 }
-
 
 } // namespace
 

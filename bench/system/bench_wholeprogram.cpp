@@ -34,7 +34,10 @@ long long MonoNs()
     return t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
-QString Driver() { return QCoreApplication::applicationDirPath() + QStringLiteral("/bench_driver"); }
+QString Driver()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/bench_driver");
+}
 
 // Processor seconds (user + system) of the process so far.
 double CpuSeconds(qint64 pid)
@@ -67,7 +70,10 @@ double LoadAverage()
     return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').value(0).toDouble() : -1;
 }
 
-void Sleep(double seconds) { QThread::msleep(qulonglong(seconds * 1000)); }
+void Sleep(double seconds)
+{
+    QThread::msleep(qulonglong(seconds * 1000));
+}
 
 int Startup(int repeat)
 {
@@ -163,7 +169,8 @@ int Cpu(double seconds, const QString &only)
         const double wall = double(MonoNs() - t0) / 1e9;
         const double rss = RssMb(pid);
         StopRun(p);
-        Report("4", QStringLiteral("%1: processor time, share of one core").arg(QLatin1String(c.name)),
+        Report("4",
+               QStringLiteral("%1: processor time, share of one core").arg(QLatin1String(c.name)),
                100.0 * (cpu1 - cpu0) / wall, "%", Bound::Max, c.bound);
         Report("4", QStringLiteral("%1: resident memory").arg(QLatin1String(c.name)), rss, "MB",
                Bound::Max, 150);

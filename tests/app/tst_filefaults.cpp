@@ -80,12 +80,12 @@ struct AsOrdinaryUser
 };
 
 // Readable and searchable by everyone, writable by the owner only.
-const QFileDevice::Permissions OpenFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-    QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-    QFileDevice::ReadOther | QFileDevice::ExeOther;
+const QFileDevice::Permissions OpenFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 const QFileDevice::Permissions ReadOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-    QFileDevice::ExeOther;
+                                                QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                                QFileDevice::ReadOther | QFileDevice::ExeOther;
 
 struct FileSizeLimit
 {

@@ -99,19 +99,19 @@ private slots:
         ini.WriteString("Setup", "Path", "/tmp"); // added after the section's last key
         ini.WriteString("New", "K", "v");         // new section at the end
         QCOMPARE(ReadFile(m_file), QByteArray("; made by hand\r\n"
-                                   "[Ports]\r\n"
-                                   "COM1=/dev/ttyUSB0\r\n"
-                                   "\r\n"
-                                   "[Setup]\r\n"
-                                   "Extra = keep me\r\n"
-                                   "lang=en\r\n"
-                                   "Path=/tmp\r\n"
-                                   "\r\n"
-                                   "[Tail]\r\n"
-                                   "x=1\r\n"
-                                   "\r\n"
-                                   "[New]\r\n"
-                                   "K=v\r\n"));
+                                              "[Ports]\r\n"
+                                              "COM1=/dev/ttyUSB0\r\n"
+                                              "\r\n"
+                                              "[Setup]\r\n"
+                                              "Extra = keep me\r\n"
+                                              "lang=en\r\n"
+                                              "Path=/tmp\r\n"
+                                              "\r\n"
+                                              "[Tail]\r\n"
+                                              "x=1\r\n"
+                                              "\r\n"
+                                              "[New]\r\n"
+                                              "K=v\r\n"));
     }
 
     // What is written reads back as it was, whatever blanks, quotes or code-page bytes it
@@ -129,7 +129,9 @@ private slots:
         QTest::newRow("leading blank") << " a" << QByteArray("Path=\" a\"");
         QTest::newRow("only blanks") << "  " << QByteArray("Path=\"  \"");
         QTest::newRow("empty") << "" << QByteArray("Path=");
-        QTest::newRow("undefined byte") << QStringLiteral("/ho\u0081e") << QByteArray("Path=/ho\x81" "e");
+        QTest::newRow("undefined byte") << QStringLiteral("/ho\u0081e")
+                                        << QByteArray("Path=/ho\x81"
+                                                      "e");
     }
     void writtenValueReadsBack()
     {

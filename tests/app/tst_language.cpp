@@ -133,8 +133,8 @@ private slots:
     // in Czech they must not speak English.
     void qtDialogsFollowTheLanguage()
     {
-        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath)
-                               + QStringLiteral("/qtbase_cs.qm")))
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                               QStringLiteral("/qtbase_cs.qm")))
             QSKIP("Qt's Czech translations are not installed");
         const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
         startWith(QStringLiteral("en"));

@@ -130,8 +130,9 @@ private slots:
         LoadSettings();
         QCOMPARE(AfPortDevicePath(1), QByteArray("/tmp/sim/COM1"));
         SaveSettings();
-        QCOMPARE(ReadFile(m_file), head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath=" +
-                                       ToCp1250(QDir::homePath()) + "/\r\nMaxX=120\r\nMaxY=300\r\n");
+        QCOMPARE(ReadFile(m_file),
+                 head + "[Setup]\r\nLang=en\r\nOwn=1\r\nPath=" + ToCp1250(QDir::homePath()) +
+                     "/\r\nMaxX=120\r\nMaxY=300\r\n");
     }
 
     void integerValues_data()

@@ -94,7 +94,8 @@ void TstDenseTrace::extremesShow()
     QVERIFY2(spike.top < flat.top - 30,
              qPrintable(QStringLiteral("spike top %1, flat top %2").arg(spike.top).arg(flat.top)));
     QVERIFY2(dip.bottom > flat.bottom + 30,
-             qPrintable(QStringLiteral("dip bottom %1, flat bottom %2").arg(dip.bottom).arg(flat.bottom)));
+             qPrintable(
+                 QStringLiteral("dip bottom %1, flat bottom %2").arg(dip.bottom).arg(flat.bottom)));
     // The deviations add height only: the trace spans the same columns.
     QCOMPARE(spike.left, flat.left);
     QCOMPARE(spike.right, flat.right);

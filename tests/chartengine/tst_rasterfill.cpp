@@ -300,8 +300,8 @@ void TstRasterFill::pixelsWithCentresInside()
         const QPointF a(5 + rng.bounded(10.0), 5 + rng.bounded(10.0));
         const QPointF u(rng.bounded(width), (rng.bounded(2) ? 1 : -1) * rng.bounded(height));
         const QPointF d(rng.bounded(3.0), -rng.bounded(3.0));
-        const QPointF q[4] = {a + QPointF(0, 12), a + u + QPointF(0, 12), a + u + d + QPointF(0, 12),
-                              a + d + QPointF(0, 12)};
+        const QPointF q[4] = {a + QPointF(0, 12), a + u + QPointF(0, 12),
+                              a + u + d + QPointF(0, 12), a + d + QPointF(0, 12)};
         QImage img = Blank(60, 70);
         {
             QPainter p(&img);
@@ -313,8 +313,9 @@ void TstRasterFill::pixelsWithCentresInside()
                 const bool inside = InsideConvex(q, 4, x + 0.5, y + 0.5, &margin);
                 if (margin < 1e-6)
                     continue; // centre on an edge: either way is right
-                QVERIFY2((img.pixel(x, y) == Ink) == inside,
-                         qPrintable(QStringLiteral("round %1 pixel %2,%3").arg(round).arg(x).arg(y)));
+                QVERIFY2(
+                    (img.pixel(x, y) == Ink) == inside,
+                    qPrintable(QStringLiteral("round %1 pixel %2,%3").arg(round).arg(x).arg(y)));
             }
     }
 }
@@ -341,7 +342,8 @@ void TstRasterFill::denseTraceSpansEachColumn()
     QImage img = Blank(40, 70);
     {
         QPainter p(&img);
-        QVERIFY(TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts.constData(), int(pts.size()), Ink));
+        QVERIFY(
+            TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts.constData(), int(pts.size()), Ink));
     }
     int prevLast = -1;
     for (int x = 0; x < img.width(); ++x) {
@@ -354,7 +356,8 @@ void TstRasterFill::denseTraceSpansEachColumn()
         for (int y = first; y <= last; ++y)
             QCOMPARE(img.pixel(x, y), Ink);
         if (prevLast >= 0)
-            QVERIFY2(first <= prevLast + 1, qPrintable(QStringLiteral("gap before column %1").arg(x)));
+            QVERIFY2(first <= prevLast + 1,
+                     qPrintable(QStringLiteral("gap before column %1").arg(x)));
         prevLast = last;
     }
     // Nothing but ink and white: no blending.
@@ -370,7 +373,8 @@ void TstRasterFill::denseTraceShowsSpikeAndStaysInItsColumns()
     QImage img = Blank(50, 80);
     {
         QPainter p(&img);
-        QVERIFY(TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts.constData(), int(pts.size()), Ink));
+        QVERIFY(
+            TRasterTarget(p, QRectF(img.rect())).DenseTrace(pts.constData(), int(pts.size()), Ink));
     }
     const int spikeCol = int(10.2 + 50 / 4.0), dipCol = int(10.2 + 90 / 4.0);
     QCOMPARE(InkRows(img, spikeCol).first, 3);
@@ -405,10 +409,12 @@ void TstRasterFill::sparseTraceIsLeftToLines()
     QImage img2 = Blank(60, 30);
     {
         QPainter p(&img2);
-        QVERIFY(TRasterTarget(p, QRectF(img2.rect())).DenseTrace(gap.constData(), int(gap.size()), Ink));
+        QVERIFY(TRasterTarget(p, QRectF(img2.rect()))
+                    .DenseTrace(gap.constData(), int(gap.size()), Ink));
     }
     for (int x = 0; x < img2.width(); ++x)
-        QVERIFY2((img2.pixel(x, 10) != White) == (x >= 2 && x <= 36), qPrintable(QStringLiteral("column %1").arg(x)));
+        QVERIFY2((img2.pixel(x, 10) != White) == (x >= 2 && x <= 36),
+                 qPrintable(QStringLiteral("column %1").arg(x)));
 }
 
 void TstRasterFill::stepsAsSpansOrLine()
@@ -417,8 +423,8 @@ void TstRasterFill::stepsAsSpansOrLine()
     {
         QPainter p(&img);
         TRasterTarget t(p, QRectF(img.rect()));
-        t.Step(QPointF(3.5, 2.5), QPointF(3.7, 12.5), Ink);   // one column
-        t.Step(QPointF(10.5, 2.5), QPointF(11.5, 12.5), Ink); // two neighbouring columns
+        t.Step(QPointF(3.5, 2.5), QPointF(3.7, 12.5), Ink);    // one column
+        t.Step(QPointF(10.5, 2.5), QPointF(11.5, 12.5), Ink);  // two neighbouring columns
         t.Step(QPointF(20.5, 30.5), QPointF(35.5, 30.5), Ink); // wide: a line
         t.Step(QPointF(38.5, 18.5), QPointF(36.5, 2.5), Ink);  // three columns, leftwards
     }
@@ -446,8 +452,8 @@ void TstRasterFill::pieceMatchesFillThenStep_data()
     QTest::newRow("steep, back up and right") << 1.0 << QRectF(0, 0, 60, 50) << 1.3 << -2.2 << 1.0;
     QTest::newRow("steep, back down and left") << 1.0 << QRectF(0, 0, 60, 50) << -0.7 << 3.1 << 1.0;
     QTest::newRow("deep ribbon") << 1.0 << QRectF(0, 0, 60, 50) << 2.5 << -9.0 << 0.8;
-    QTest::newRow("wide steps, some drawn as lines") << 1.0 << QRectF(0, 0, 60, 50) << 1.0 << -2.0
-                                                     << 4.5;
+    QTest::newRow("wide steps, some drawn as lines")
+        << 1.0 << QRectF(0, 0, 60, 50) << 1.0 << -2.0 << 4.5;
     QTest::newRow("clipped") << 1.0 << QRectF(7.5, 6.2, 33, 27) << 1.3 << -2.2 << 1.2;
     QTest::newRow("scaled") << 1.5 << QRectF(0, 0, 40, 33) << 1.1 << -1.7 << 0.9;
 }
@@ -518,10 +524,10 @@ void TstRasterFill::piecesReachingFarOut()
     const double far[] = {1e15, -1e15, 1e300, -1e300, 3e9};
     for (double d : far) {
         const QPointF pieces[][4] = {
-            {{5.5, d}, {6.5, d + 3}, {7.5, d + 1}, {6.5, d - 2}},      // wholly out of sight
-            {{10.2, 8}, {11.1, d}, {12.3, d}, {11.4, 6}},              // the rim runs out
-            {{15.2, d}, {16.1, 12}, {17.3, 10}, {16.4, d}},            // starts out of sight
-            {{d, 5.5}, {20.5, 9.5}, {21.5, 7.5}, {d, 3.5}},            // reaches in from the side
+            {{5.5, d}, {6.5, d + 3}, {7.5, d + 1}, {6.5, d - 2}}, // wholly out of sight
+            {{10.2, 8}, {11.1, d}, {12.3, d}, {11.4, 6}},         // the rim runs out
+            {{15.2, d}, {16.1, 12}, {17.3, 10}, {16.4, d}},       // starts out of sight
+            {{d, 5.5}, {20.5, 9.5}, {21.5, 7.5}, {d, 3.5}},       // reaches in from the side
         };
         QImage exact = Blank(), joined = Blank();
         for (const auto &q : pieces) {
@@ -533,7 +539,8 @@ void TstRasterFill::piecesReachingFarOut()
             }
             {
                 QPainter p(&joined);
-                TRasterTarget(p, QRectF(joined.rect())).DevicePiece(q[0], q[1], q[2], q[3], face, rim);
+                TRasterTarget(p, QRectF(joined.rect()))
+                    .DevicePiece(q[0], q[1], q[2], q[3], face, rim);
             }
         }
         QVERIFY2(joined == exact, qPrintable(QStringLiteral("corner at %1").arg(d)));

@@ -786,7 +786,8 @@ void TstTChart::pixelFontPrintsAtItsScreenSize()
     QCOMPARE(px.onPage.xTicks.size(), pt.onPage.xTicks.size());
     QCOMPARE(px.onPage.yTicks.size(), pt.onPage.yTicks.size());
     // ...and keeps its share of the page it had of the window, with about as many ticks.
-    const double share = px.onPage.lineH / page.height() / (px.onScreen.lineH / screenRect.height());
+    const double share =
+        px.onPage.lineH / page.height() / (px.onScreen.lineH / screenRect.height());
     QVERIFY2(share > 0.8 && share < 1.25, qPrintable(QString::number(share)));
     QVERIFY2(std::abs(px.onPage.xTicks.size() - px.onScreen.xTicks.size()) <=
                  px.onScreen.xTicks.size() / 2 + 1,

@@ -6,8 +6,8 @@
 // tick counter the test moves.
 
 #include "afcomport.h"
-#include "commlog.h"
 #include "barelines.h"
+#include "commlog.h"
 #include "controls.h"
 #include "fakeport.h"
 #include "forms.h"
@@ -110,8 +110,8 @@ public:
                                const QByteArray &type = "ZDR300-S")
     {
         const Frame f = SplitFrame(frame);
-        const QByteArray head = '#' + QByteArray::number(f.address, 16).rightJustified(2, '0')
-                                          .toUpper();
+        const QByteArray head =
+            '#' + QByteArray::number(f.address, 16).rightJustified(2, '0').toUpper();
         if (!f.value.startsWith('?'))
             return head + "OK\r";
         if (f.command == "OUT")
@@ -126,10 +126,7 @@ public:
     }
 
     // Answers the line's last frame at once.
-    void AnswerLast(int line)
-    {
-        Feed(line, AnswerTo(ports[line]->frames.last()));
-    }
+    void AnswerLast(int line) { Feed(line, AnswerTo(ports[line]->frames.last())); }
 
     // The memo's lines, top first (an empty memo and one blank line both read as none).
     static QStringList MemoLines(QPlainTextEdit *m)

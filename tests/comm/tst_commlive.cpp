@@ -37,9 +37,9 @@ private:
 void TstCommLive::initTestCase()
 {
     m_rig = std::make_unique<LiveRig>();
-    const QString err = m_rig->Start(
-        {{"addr=5,u=12,tol=3,out=1,slew=0", "addr=9,u=4,drop=2,slew=0"},
-         {"addr=31,type=ZDR150,u=7,out=1,slew=0,split=3,garbage"}});
+    const QString err =
+        m_rig->Start({{"addr=5,u=12,tol=3,out=1,slew=0", "addr=9,u=4,drop=2,slew=0"},
+                      {"addr=31,type=ZDR150,u=7,out=1,slew=0,split=3,garbage"}});
     QVERIFY2(err.isEmpty(), qPrintable(err));
     TextDevNo = LoadStr(sDevNo, lsCzech);
     TextNoAnswer = LoadStr(sNoAnswer, lsCzech);
@@ -98,19 +98,19 @@ void TstCommLive::requestsInTurnWithTimeouts()
     QTRY_VERIFY_WITH_TIMEOUT(m_rig->sim.Received(1).size() >= 13, 10000);
     const QList<QByteArray> a = m_rig->sim.Received(1);
     const QList<QByteArray> expected = {
-        "@09NAP???05\r", "@09ID?35\r",                                           // 2nd dropped
-        "@05NAP???01\r", "@05ID?31\r",  "@05TOL?93\r",                           // first turn
-        "@09ID?35\r",    "@09TOL?97\r",                                          // 4th dropped
+        "@09NAP???05\r", "@09ID?35\r",                 // 2nd dropped
+        "@05NAP???01\r", "@05ID?31\r",  "@05TOL?93\r", // first turn
+        "@09ID?35\r",    "@09TOL?97\r",                // 4th dropped
         "@05OUT?9C\r",   "@05STA?8C\r", "@05NAP???01\r", "@05ID?31\r", "@05TOL?93\r",
-        "@09TOL?97\r",                                                           // answered
+        "@09TOL?97\r", // answered
     };
     QCOMPARE(a.mid(0, expected.size()), expected);
     // Line B went its own way meanwhile, turn after turn.
     const QList<QByteArray> b = m_rig->sim.Received(2);
     QVERIFY(b.size() >= 8);
-    QCOMPARE(b.mid(0, 8), QList<QByteArray>({"@1FNAP???13\r", "@1FID?43\r", "@1FTOL?A5\r",
-                                             "@1FOUT?AE\r", "@1FSTA?9E\r", "@1FNAP???13\r",
-                                             "@1FID?43\r", "@1FTOL?A5\r"}));
+    QCOMPARE(b.mid(0, 8),
+             QList<QByteArray>({"@1FNAP???13\r", "@1FID?43\r", "@1FTOL?A5\r", "@1FOUT?AE\r",
+                                "@1FSTA?9E\r", "@1FNAP???13\r", "@1FID?43\r", "@1FTOL?A5\r"}));
     for (const SimFrame &f : m_rig->sim.Frames())
         QVERIFY2(f.kind != "BAD", f.text.constData());
 }
@@ -167,7 +167,8 @@ void TstCommLive::memosMatchTheWire()
     const QStringList recvB = MemoLines(FormMain->RecvMemo(2));
     QVERIFY(recvB.size() > 5);
     for (const QString &r : recvB.mid(1))
-        QVERIFY2(r.startsWith(QStringLiteral("Zař.č.3, Stav")) && r.contains(QStringLiteral(": #1F")),
+        QVERIFY2(r.startsWith(QStringLiteral("Zař.č.3, Stav")) &&
+                     r.contains(QStringLiteral(": #1F")),
                  qPrintable(r));
 }
 

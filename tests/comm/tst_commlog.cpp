@@ -76,10 +76,9 @@ void TstCommLog::hiddenMemoShowsWhatItWouldHaveShown_data()
     QTest::addColumn<Schedule>("schedule");
     QTest::newRow("hidden from the start, shown at the end")
         << Schedule{{0, HideMemos}, {TrafficSteps, ShowMemos}};
-    QTest::newRow("hidden past the depth of the log")
-        << Schedule{{3, HideMemos}, {70, ShowMemos}};
+    QTest::newRow("hidden past the depth of the log") << Schedule{{3, HideMemos}, {70, ShowMemos}};
     QTest::newRow("hidden and shown by turns")
-        << Schedule{{1, HideMemos}, {2, ShowMemos}, {5, HideMemos}, {9, ShowMemos},
+        << Schedule{{1, HideMemos},  {2, ShowMemos},  {5, HideMemos},  {9, ShowMemos},
                     {10, HideMemos}, {11, ShowMemos}, {30, HideMemos}, {TrafficSteps, ShowMemos}};
     QTest::newRow("window hidden while lines are kept aside")
         << Schedule{{2, HideMemos}, {20, HideWindow}, {25, ShowWindow}, {60, ShowMemos}};
@@ -143,13 +142,13 @@ void TstCommLog::logText_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("frame") << QByteArray("@05NAP???01\r") << QStringLiteral("@05NAP???01↵");
     QTest::newRow("empty") << QByteArray() << QString();
-    QTest::newRow("line feed stays on the line") << QByteArray("#05\nOK\r")
-                                                 << QStringLiteral("#05␊OK↵");
+    QTest::newRow("line feed stays on the line")
+        << QByteArray("#05\nOK\r") << QStringLiteral("#05␊OK↵");
     QTest::newRow("nul and delete") << QByteArray("#\0\x7f", 3) << QStringLiteral("#␀␡");
     // Bytes beyond ASCII are code-page letters: 0xE8 is "č", not the "è" of Latin-1.
     QTest::newRow("8-bit byte") << QByteArray("TYP\xe8") << QStringLiteral("TYPč");
-    QTest::newRow("Czech letters") << QByteArray("\x8a\x9a\xc8\xe8\xd8\xf8\x8e\x9e\xf9\xec")
-                                   << QStringLiteral("ŠšČčŘřŽžůě");
+    QTest::newRow("Czech letters")
+        << QByteArray("\x8a\x9a\xc8\xe8\xd8\xf8\x8e\x9e\xf9\xec") << QStringLiteral("ŠšČčŘřŽžůě");
 }
 
 void TstCommLog::logText()

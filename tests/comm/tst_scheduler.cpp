@@ -102,26 +102,25 @@ void TstScheduler::commandSubstitution_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("stillPending"); // letters O S U T
 
-    QTest::newRow("nothing pending") << 2 << false << false << false << false << "STA ?" << 2
-                                     << "";
+    QTest::newRow("nothing pending") << 2 << false << false << false << false << "STA ?" << 2 << "";
     QTest::newRow("voltage instead of stab query")
         << 2 << false << false << true << false << "NAP 013" << 30 << "";
     QTest::newRow("output") << 4 << true << false << false << false << "OUT 1" << 10 << "";
     QTest::newRow("stab") << 3 << false << true << false << false << "STA 0" << 20 << "";
-    QTest::newRow("output before stab") << 5 << true << true << false << false << "OUT 1" << 10
-                                        << "S";
-    QTest::newRow("voltage before output") << 1 << true << false << true << false << "NAP 013"
-                                           << 30 << "O";
-    QTest::newRow("tolerance before all") << 1 << true << true << true << true << "TOL 4" << 50
-                                          << "OSU";
+    QTest::newRow("output before stab")
+        << 5 << true << true << false << false << "OUT 1" << 10 << "S";
+    QTest::newRow("voltage before output")
+        << 1 << true << false << true << false << "NAP 013" << 30 << "O";
+    QTest::newRow("tolerance before all")
+        << 1 << true << true << true << true << "TOL 4" << 50 << "OSU";
     QTest::newRow("output waits in a set range")
         << 31 << true << false << false << false << "NAP ???" << 31 << "O";
     QTest::newRow("stab waits in a set range")
         << 11 << false << true << false << false << "OUT ?" << 11 << "S";
-    QTest::newRow("voltage goes in any range") << 51 << true << false << true << false << "NAP 013"
-                                               << 30 << "O";
-    QTest::newRow("new source, voltage pending") << 0 << false << false << true << false
-                                                 << "NAP 013" << 30 << "";
+    QTest::newRow("voltage goes in any range")
+        << 51 << true << false << true << false << "NAP 013" << 30 << "O";
+    QTest::newRow("new source, voltage pending")
+        << 0 << false << false << true << false << "NAP 013" << 30 << "";
 }
 
 void TstScheduler::commandSubstitution()
@@ -325,8 +324,8 @@ void TstScheduler::slotFiftyAloneOnItsLine()
     }
     QCOMPARE(rig->port(4)->frames.size(), 13);
     QCOMPARE(Lines[4].Cur, 50);
-    QCOMPARE(Requests(rig->port(4), 8), QStringList({"OUT ?", "STA ?", "NAP ???", "ID ?",
-                                                     "TOL ?"}));
+    QCOMPARE(Requests(rig->port(4), 8),
+             QStringList({"OUT ?", "STA ?", "NAP ???", "ID ?", "TOL ?"}));
     QVERIFY(rig->port(4)->frames.first().startsWith("@1FNAP"));
 }
 
@@ -350,8 +349,9 @@ void TstScheduler::removalAfterTimeout()
     rig->Tick();
     QCOMPARE(SplitFrame(rig->port(1)->frames.last()).address, 7);
     QVERIFY(Devices[7].PanNekom->isHidden());
-    QVERIFY(!CommRig::MemoLines(FormMain->RecvMemo(1)).join('\n').contains(
-        QStringLiteral("Neodpovídá")));
+    QVERIFY(!CommRig::MemoLines(FormMain->RecvMemo(1))
+                 .join('\n')
+                 .contains(QStringLiteral("Neodpovídá")));
     QCOMPARE(rig->port(1)->closes, 0);
 }
 

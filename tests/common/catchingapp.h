@@ -29,12 +29,12 @@ public:
 };
 
 // main() for a test whose handlers may throw: the catching application, the C locale.
-#define CATCHING_TEST_MAIN(AppBase, TestClass)                                                \
-    int main(int argc, char **argv)                                                           \
-    {                                                                                         \
-        TCatchingApp<AppBase> app(argc, argv);                                                \
-        QLocale::setDefault(QLocale::c());                                                    \
-        TestClass tc;                                                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                                                            \
-        return QTest::qExec(&tc, argc, argv);                                                 \
+#define CATCHING_TEST_MAIN(AppBase, TestClass)                                                     \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        TCatchingApp<AppBase> app(argc, argv);                                                     \
+        QLocale::setDefault(QLocale::c());                                                         \
+        TestClass tc;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
     }

@@ -11,10 +11,10 @@
 
 struct SimFrame
 {
-    qint64 ms = 0;    // since the simulator started
-    int line = 0;     // 1..
-    QByteArray kind;  // RX, TX, BAD
-    QByteArray text;  // with the carriage return as a real CR again
+    qint64 ms = 0;   // since the simulator started
+    int line = 0;    // 1..
+    QByteArray kind; // RX, TX, BAD
+    QByteArray text; // with the carriage return as a real CR again
 };
 
 class SimProcess
@@ -48,8 +48,8 @@ public:
         QDeadlineTimer deadline(10000);
         while (!out.contains("ready\n")) {
             if (deadline.hasExpired() || m_proc.state() != QProcess::Running)
-                return QStringLiteral("simulator not ready: ") + QString::fromLocal8Bit(out)
-                       + QString::fromLocal8Bit(m_proc.readAllStandardError());
+                return QStringLiteral("simulator not ready: ") + QString::fromLocal8Bit(out) +
+                       QString::fromLocal8Bit(m_proc.readAllStandardError());
             m_proc.waitForReadyRead(100);
             out += m_proc.readAllStandardOutput();
         }

@@ -63,8 +63,8 @@ public:
         for (auto it = ownLines.begin(); it != ownLines.end(); ++it)
             if (it.key() >= 1 && it.key() <= ports.size())
                 ports[it.key() - 1] = it.value();
-        if (!WritePortsIni(IniPath(), ports)
-            || (!extraIni.isEmpty() && !WriteFile(IniPath(), ReadFile(IniPath()) + extraIni)))
+        if (!WritePortsIni(IniPath(), ports) ||
+            (!extraIni.isEmpty() && !WriteFile(IniPath(), ReadFile(IniPath()) + extraIni)))
             return QStringLiteral("cannot write ") + IniPath();
         const QString err = m_sim.Start(FrameLog(), args);
         if (!err.isEmpty())
@@ -101,7 +101,8 @@ public:
             return 0;
         if (ports->isEnabled()) {
             // The operator picks the line's port from the list.
-            const int i = ports->findText(QStringLiteral("Com %1").arg(line, 2, 10, QLatin1Char('0')));
+            const int i =
+                ports->findText(QStringLiteral("Com %1").arg(line, 2, 10, QLatin1Char('0')));
             ports->setCurrentIndex(i);
             emit ports->activated(i);
         }

@@ -6,18 +6,19 @@
 
 namespace {
 
-const char *const ChildNames[] = {
-    "PanelCol", "Disp1",    "Disp2",      "Shape1",   "Shape2",      "Label1",    "Label2",
-    "Label3",   "LabKrok",  "LabUProg",   "LabCasP",  "Edit1",       "Edit2",     "ButtSetU",
-    "ButtSetTol", "ButtProg", "Bevel1",   "ButtSt",   "ButtEn",      "ButtonColor", "ButtonDel",
-    "CheckBox1", "PanNekom"};
+const char *const ChildNames[] = {"PanelCol",  "Disp1",     "Disp2",   "Shape1",   "Shape2",
+                                  "Label1",    "Label2",    "Label3",  "LabKrok",  "LabUProg",
+                                  "LabCasP",   "Edit1",     "Edit2",   "ButtSetU", "ButtSetTol",
+                                  "ButtProg",  "Bevel1",    "ButtSt",  "ButtEn",   "ButtonColor",
+                                  "ButtonDel", "CheckBox1", "PanNekom"};
 
 QWidget *RecordField(const TDevice &d, const QString &name)
 {
-    QWidget *const fields[] = {d.PanelCol, d.Disp1, d.Disp2, d.Shape1, d.Shape2, d.Label1,
-                               d.Label2, d.Label3, d.LabKrok, d.LabUProg, d.LabCasP, d.Edit1,
-                               d.Edit2, d.ButtSetU, d.ButtSetTol, d.ButtProg, d.Bevel1, d.ButtSt,
-                               d.ButtEn, d.ButtonColor, d.ButtonDel, d.CheckBox1, d.PanNekom};
+    QWidget *const fields[] = {d.PanelCol,  d.Disp1,     d.Disp2,   d.Shape1,   d.Shape2,
+                               d.Label1,    d.Label2,    d.Label3,  d.LabKrok,  d.LabUProg,
+                               d.LabCasP,   d.Edit1,     d.Edit2,   d.ButtSetU, d.ButtSetTol,
+                               d.ButtProg,  d.Bevel1,    d.ButtSt,  d.ButtEn,   d.ButtonColor,
+                               d.ButtonDel, d.CheckBox1, d.PanNekom};
     for (int i = 0; i < 23; ++i)
         if (name == QLatin1String(ChildNames[i]))
             return fields[i];
@@ -41,7 +42,10 @@ class MoveCounter : public QObject
 {
 public:
     int moves = 0;
-    bool eventFilter(QObject *, QEvent *e) override { return moves += e->type() == QEvent::Move, false; }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        return moves += e->type() == QEvent::Move, false;
+    }
 };
 
 } // namespace
@@ -164,8 +168,8 @@ void TstPanels::cloneCopiesTemplate()
     QCOMPARE(d.PanelCol->BevelOuter(), TPanel::bvLowered);
     // Entries start usable; the buttons and toggles wait for the source to answer.
     QVERIFY(d.Edit1->isEnabledTo(d.PanDev) && d.Edit2->isEnabledTo(d.PanDev));
-    for (QWidget *w : std::initializer_list<QWidget *>{d.ButtSetU, d.ButtSetTol, d.Label2,
-                                                       d.Label3, d.ButtSt})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{d.ButtSetU, d.ButtSetTol, d.Label2, d.Label3, d.ButtSt})
         QVERIFY2(!w->isEnabledTo(d.PanDev), qPrintable(w->objectName()));
     QVERIFY(!d.ButtEn->isVisibleTo(d.PanDev) && d.PanNekom->isVisibleTo(d.PanDev));
 }
@@ -220,18 +224,17 @@ void TstPanels::gridAndWindowGrowth_data()
     QTest::newRow("one") << QSize(663, 518) << 0 << QList<QPoint>{{5, 5}} << QSize(792, 566);
     QTest::newRow("two") << QSize(663, 518) << 0 << QList<QPoint>{{5, 5}, {245, 5}}
                          << QSize(792, 566);
-    QTest::newRow("three") << QSize(663, 518) << 0
-                           << QList<QPoint>{{5, 5}, {245, 5}, {5, 210}} << QSize(792, 566);
+    QTest::newRow("three") << QSize(663, 518) << 0 << QList<QPoint>{{5, 5}, {245, 5}, {5, 210}}
+                           << QSize(792, 566);
     // Three rows: bottom 615 + top bar 48 + 5.
     QTest::newRow("five") << QSize(663, 518) << 0
                           << QList<QPoint>{{5, 5}, {245, 5}, {5, 210}, {245, 210}, {5, 415}}
                           << QSize(792, 668);
-    QTest::newRow("five under tabs") << QSize(663, 518) << 30
-                                     << QList<QPoint>{{5, 5}, {245, 5}, {5, 210}, {245, 210},
-                                                      {5, 415}}
-                                     << QSize(792, 698);
-    QTest::newRow("three wide") << QSize(800, 518) << 0
-                                << QList<QPoint>{{5, 5}, {245, 5}, {485, 5}} << QSize(929, 566);
+    QTest::newRow("five under tabs")
+        << QSize(663, 518) << 30 << QList<QPoint>{{5, 5}, {245, 5}, {5, 210}, {245, 210}, {5, 415}}
+        << QSize(792, 698);
+    QTest::newRow("three wide") << QSize(800, 518) << 0 << QList<QPoint>{{5, 5}, {245, 5}, {485, 5}}
+                                << QSize(929, 566);
     QTest::newRow("narrow") << QSize(200, 518) << 0 << QList<QPoint>{{5, 5}, {5, 210}}
                             << QSize(374, 566);
 }
@@ -375,24 +378,24 @@ void TstPanels::panelLanguage()
     f.Connect(2, 1, 1);
     const TDevice &d = Devices[2];
     auto texts = [](const TDevice &d) {
-        QStringList l{d.CheckBox1->text(), d.ButtonColor->text(), d.ButtonDel->text(),
-                      d.PanNekom->Caption(), d.ButtSetU->text(), d.Label2->text(),
+        QStringList l{d.CheckBox1->text(),   d.ButtonColor->text(), d.ButtonDel->text(),
+                      d.PanNekom->Caption(), d.ButtSetU->text(),    d.Label2->text(),
                       d.ButtProg->text()};
         for (QWidget *w : std::initializer_list<QWidget *>{
-                 d.ButtProg, d.CheckBox1, d.ButtonColor, d.ButtonDel, d.Label2, d.Label3,
-                 d.Edit1, d.ButtSetU, d.Edit2, d.ButtSetTol, d.ButtSt, d.ButtEn})
+                 d.ButtProg, d.CheckBox1, d.ButtonColor, d.ButtonDel, d.Label2, d.Label3, d.Edit1,
+                 d.ButtSetU, d.Edit2, d.ButtSetTol, d.ButtSt, d.ButtEn})
             l << w->toolTip();
         return l;
     };
     const QStringList czech = texts(d);
     ApplyPanelLanguage(2, lsEnglish);
-    QCOMPARE(texts(d), QStringList({"Record", "Color", "Remove", "NO ANSWER", "SET", "Out",
-                                    "Program", "Edit program", "Switch on or of record to file",
-                                    "Set device color", "Remove device", "Output on/off",
-                                    "Stabilization on/off", "Voltage regulation",
-                                    "Voltage regulation", "Set toleration stabilization",
-                                    "Set toleration stabilization", "Run program",
-                                    "Stop program"}));
+    QCOMPARE(
+        texts(d),
+        QStringList({"Record", "Color", "Remove", "NO ANSWER", "SET", "Out", "Program",
+                     "Edit program", "Switch on or of record to file", "Set device color",
+                     "Remove device", "Output on/off", "Stabilization on/off", "Voltage regulation",
+                     "Voltage regulation", "Set toleration stabilization",
+                     "Set toleration stabilization", "Run program", "Stop program"}));
     QCOMPARE(texts(Devices[1]), czech); // only that panel
     ApplyPanelLanguage(2, lsNone);
     QCOMPARE(d.ButtonDel->text(), QStringLiteral("Remove"));

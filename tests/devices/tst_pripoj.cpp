@@ -3,8 +3,8 @@
 
 #include "afportmap.h"
 #include "pripoj.h"
-#include "testfiles.h"
 #include "sysutils.h"
+#include "testfiles.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -44,7 +44,9 @@ struct Dialog
     {
         QString s;
         for (int n = 1; n <= 4; ++n)
-            s += radio[n]->isEnabled() ? QString(QChar('A' + n - 1)) + (radio[n]->isChecked() ? "*" : "") : "";
+            s += radio[n]->isEnabled()
+                     ? QString(QChar('A' + n - 1)) + (radio[n]->isChecked() ? "*" : "")
+                     : "";
         for (int n = 1; n <= 4; ++n)
             s += ports[n]->isEnabled() ? QStringLiteral(" port %1").arg(n) : "";
         return s;
@@ -123,8 +125,14 @@ void TstPripoj::layoutAndLanguage()
             l << d.radio[n]->text();
         return l << d.connect->text() << d.form.findChild<QPushButton *>("Button2")->text();
     };
-    const QStringList czech{"Připojení zařízení", "Adresa:", "Linka A", "Linka B", "Linka C",
-                            "Linka D", "Připoj", "Storno"};
+    const QStringList czech{"Připojení zařízení",
+                            "Adresa:",
+                            "Linka A",
+                            "Linka B",
+                            "Linka C",
+                            "Linka D",
+                            "Připoj",
+                            "Storno"};
     QCOMPARE(texts(), czech);
     d.form.ApplyLanguage(lsEnglish);
     QCOMPARE(texts(), QStringList({"Addition device", "Address:", "Line A", "Line B", "Line C",
@@ -143,8 +151,8 @@ void TstPripoj::openingState_data()
     QTest::addColumn<QStringList>("addresses");
     QTest::addColumn<QStringList>("lineA"); // offered when line A is selected
     QTest::addColumn<uint>("swatch");
-    QTest::newRow("first opening") << QList<QPoint>{} << "A* port 1" << Range(0, 31)
-                                   << Range(0, 31) << 0xFF0000u;
+    QTest::newRow("first opening")
+        << QList<QPoint>{} << "A* port 1" << Range(0, 31) << Range(0, 31) << 0xFF0000u;
     QTest::newRow("two on line A") << QList<QPoint>{{1, 0}, {1, 5}} << "A*B port 2"
                                    << Range(0, 31, {0, 5}) << Range(0, 31, {0, 5}) << 0x00FF00u;
     QTest::newRow("line B open, A not") << QList<QPoint>{{2, 3}, {2, 4}} << "AB* port 1"
@@ -193,7 +201,8 @@ void TstPripoj::portExclusionNeverGivesBack()
     d.TypePort(2, "Com 05"); // typed names exclude too
     for (int n : {1, 3, 4}) {
         const QStringList items = d.Items(d.ports[n]);
-        QVERIFY(!items.contains("Com 03") && !items.contains("Com 04") && !items.contains("Com 05"));
+        QVERIFY(!items.contains("Com 03") && !items.contains("Com 04") &&
+                !items.contains("Com 05"));
         QCOMPARE(items.size(), 12);
     }
     QCOMPARE(d.Items(d.ports[2]).size(), 15);
@@ -307,9 +316,12 @@ void TstPripoj::portTextNotANumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
-    QTest::newRow("nothing chosen") << "" << "'' is not a valid integer value";
-    QTest::newRow("typed word") << "Port A1" << "' A' is not a valid integer value";
-    QTest::newRow("letters") << "Com xy" << "'xy' is not a valid integer value";
+    QTest::newRow("nothing chosen") << ""
+                                    << "'' is not a valid integer value";
+    QTest::newRow("typed word") << "Port A1"
+                                << "' A' is not a valid integer value";
+    QTest::newRow("letters") << "Com xy"
+                             << "'xy' is not a valid integer value";
 }
 
 void TstPripoj::portTextNotANumber()
@@ -372,8 +384,8 @@ void TstPripoj::portDevicesInHints()
     const QString gone = f.dir.filePath("ttyUSB-gone");
     QVERIFY(WriteFile(here, ""));
     const QString ini = f.dir.filePath("ardemo.INI");
-    QVERIFY(WriteFile(ini, "[Setup]\r\nLang=cz\r\n[Ports]\r\nCOM3=" + here.toUtf8()
-                               + "\r\nCOM4=" + gone.toUtf8() + "\r\n"));
+    QVERIFY(WriteFile(ini, "[Setup]\r\nLang=cz\r\n[Ports]\r\nCOM3=" + here.toUtf8() +
+                               "\r\nCOM4=" + gone.toUtf8() + "\r\n"));
     AfSetPortMapFile(ini);
     struct Reset
     {
@@ -413,8 +425,7 @@ void TstPripoj::portDevicesInHints()
     d.form.ApplyLanguage(lsEnglish);
     QCOMPARE(hint(2, "Com 03"), expected(3, here, "present"));
     QCOMPARE(hint(3, "Com 04"), expected(4, gone, "not found"));
-    QCOMPARE(hint(4, "Com 07"),
-             expected(7, "/dev/ttyS6", defaultState(7, "present", "not found")));
+    QCOMPARE(hint(4, "Com 07"), expected(7, "/dev/ttyS6", defaultState(7, "present", "not found")));
 
     // The port a list shows tells its device too, picked or typed; line A keeps Com 05.
     QCOMPARE(d.ports[1]->toolTip(),

@@ -71,9 +71,9 @@ void TstFuzzInputs::replay_data()
             const QDir d(QStringLiteral(ARDEMO_FUZZ_DIR "/%1/%2")
                              .arg(QLatin1String(kind), QLatin1String(Targets[i].name)));
             for (const QString &f : d.entryList(QDir::Files, QDir::Name))
-                QTest::newRow(qPrintable(QStringLiteral("%1/%2/%3")
-                                             .arg(QLatin1String(kind),
-                                                  QLatin1String(Targets[i].name), f)))
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1/%2/%3")
+                                   .arg(QLatin1String(kind), QLatin1String(Targets[i].name), f)))
                     << i << d.filePath(f);
         }
     }

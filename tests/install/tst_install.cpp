@@ -115,17 +115,28 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("kind");
-        QTest::newRow("program") << "bin/ardemo" << "exe";
-        QTest::newRow("simulator") << "bin/ardemo-sim" << "exe";
-        QTest::newRow("help cz") << "share/ardemo/Help_Ardemo_CZ.pdf" << "pdf";
-        QTest::newRow("help en") << "share/ardemo/Help_Ardemo_EN.pdf" << "pdf";
-        QTest::newRow("menu entry") << "share/applications/ardemo.desktop" << "text";
-        QTest::newRow("icon svg") << "share/icons/hicolor/scalable/apps/ardemo.svg" << "svg";
-        QTest::newRow("icon 48") << "share/icons/hicolor/48x48/apps/ardemo.png" << "png48";
-        QTest::newRow("icon 256") << "share/icons/hicolor/256x256/apps/ardemo.png" << "png256";
-        QTest::newRow("man ardemo") << "share/man/man1/ardemo.1" << "man";
-        QTest::newRow("man simulator") << "share/man/man1/ardemo-sim.1" << "man";
-        QTest::newRow("rights notice") << "share/doc/ardemo/copyright" << "text";
+        QTest::newRow("program") << "bin/ardemo"
+                                 << "exe";
+        QTest::newRow("simulator") << "bin/ardemo-sim"
+                                   << "exe";
+        QTest::newRow("help cz") << "share/ardemo/Help_Ardemo_CZ.pdf"
+                                 << "pdf";
+        QTest::newRow("help en") << "share/ardemo/Help_Ardemo_EN.pdf"
+                                 << "pdf";
+        QTest::newRow("menu entry") << "share/applications/ardemo.desktop"
+                                    << "text";
+        QTest::newRow("icon svg") << "share/icons/hicolor/scalable/apps/ardemo.svg"
+                                  << "svg";
+        QTest::newRow("icon 48") << "share/icons/hicolor/48x48/apps/ardemo.png"
+                                 << "png48";
+        QTest::newRow("icon 256") << "share/icons/hicolor/256x256/apps/ardemo.png"
+                                  << "png256";
+        QTest::newRow("man ardemo") << "share/man/man1/ardemo.1"
+                                    << "man";
+        QTest::newRow("man simulator") << "share/man/man1/ardemo-sim.1"
+                                       << "man";
+        QTest::newRow("rights notice") << "share/doc/ardemo/copyright"
+                                       << "text";
     }
     void installedFiles()
     {
@@ -137,7 +148,8 @@ private slots:
         const QByteArray bytes = ReadFile(info.filePath());
         if (kind == QLatin1String("exe")) {
             QVERIFY(info.isExecutable());
-            QVERIFY(bytes.startsWith("\x7F" "ELF"));
+            QVERIFY(bytes.startsWith("\x7F"
+                                     "ELF"));
         } else if (kind == QLatin1String("pdf")) {
             QVERIFY(bytes.startsWith("%PDF-"));
         } else if (kind.startsWith(QLatin1String("png"))) {
@@ -162,8 +174,9 @@ private slots:
         QDirIterator it(m_prefix, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString rel = QDir(m_prefix).relativeFilePath(it.next());
-            QVERIFY2(rel.startsWith(QLatin1String("share/")) || rel == QLatin1String("bin/ardemo")
-                         || rel == QLatin1String("bin/ardemo-sim"),
+            QVERIFY2(rel.startsWith(QLatin1String("share/")) ||
+                         rel == QLatin1String("bin/ardemo") ||
+                         rel == QLatin1String("bin/ardemo-sim"),
                      qPrintable(rel));
         }
     }

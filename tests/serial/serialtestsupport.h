@@ -1,8 +1,8 @@
 #pragma once
 
 // Shared pieces of the serial tests: a pseudo-terminal pair standing in for a serial line,
-// a settings file naming the ports, a byte pattern, a wait that keeps the interface thread busy, and the
-// application that catches what a handler throws (as the program's default error handler
+// a settings file naming the ports, a byte pattern, a wait that keeps the interface thread busy,
+// and the application that catches what a handler throws (as the program's default error handler
 // does).
 
 #include "catchingapp.h"

@@ -71,10 +71,7 @@ class TestAfComPort : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_ini;
 
-    void mapPorts(const std::map<int, QByteArray> &ports)
-    {
-        QVERIFY(WritePortMap(m_ini, ports));
-    }
+    void mapPorts(const std::map<int, QByteArray> &ports) { QVERIFY(WritePortMap(m_ini, ports)); }
 
 private slots:
     void init()
@@ -180,9 +177,15 @@ private slots:
             other = ProgramPort(1);
             other->Open();
             break;
-        case NoOutBuffer: port->SetOutBufSize(0); break;
-        case NoInBuffer: port->SetInBufSize(0); break;
-        case FourDataBits: port->SetDatabits(db4); break;
+        case NoOutBuffer:
+            port->SetOutBufSize(0);
+            break;
+        case NoInBuffer:
+            port->SetInBufSize(0);
+            break;
+        case FourDataBits:
+            port->SetDatabits(db4);
+            break;
         }
 
         QCOMPARE(ErrorOf<EAfComPortCoreError>([&] { port->Open(); }), message);

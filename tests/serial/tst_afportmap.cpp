@@ -83,8 +83,8 @@ private slots:
         QVERIFY(WriteFile(QFile::decodeName(here), ""));
         QFile::remove(QFile::decodeName(gone));
         QVERIFY(QFile::link(QFile::decodeName(gone), QFile::decodeName(dangling)));
-        QVERIFY(WriteFile(m_ini, "[Ports]\nCOM1=" + here + "\nCOM2=" + gone + "\nCOM3="
-                                     + dangling + "\n"));
+        QVERIFY(WriteFile(m_ini, "[Ports]\nCOM1=" + here + "\nCOM2=" + gone + "\nCOM3=" + dangling +
+                                     "\n"));
         AfSetPortMapFile(m_ini);
         for (int n = 1; n <= 15; ++n) {
             const TAfPortInfo info = AfPortInfo(n);

@@ -49,13 +49,13 @@ private slots:
         unsigned char raw[28];
         std::memcpy(raw, &d, sizeof raw);
         const unsigned char expected[28] = {
-            28, 0, 0, 0,          // record length
-            0x80, 0x25, 0, 0,     // 9600
-            0x11, 0x10, 0, 0,     // binary, DTR enable, RTS enable
-            0, 0, 0, 0, 0, 0,     // reserved, XON limit, XOFF limit
-            8, 0, 0,              // 8 data bits, no parity, one stop bit
-            0x11, 0x13, 0, 0, 0,  // XON, XOFF, error, end-of-file, event characters
-            0, 0};
+            28,   0,    0, 0,       // record length
+            0x80, 0x25, 0, 0,       // 9600
+            0x11, 0x10, 0, 0,       // binary, DTR enable, RTS enable
+            0,    0,    0, 0, 0, 0, // reserved, XON limit, XOFF limit
+            8,    0,    0,          // 8 data bits, no parity, one stop bit
+            0x11, 0x13, 0, 0, 0,    // XON, XOFF, error, end-of-file, event characters
+            0,    0};
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(raw), 28),
                  QByteArray(reinterpret_cast<const char *>(expected), 28));
     }
@@ -106,8 +106,7 @@ private slots:
         const uint values[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                19200, 38400, 56000, 57600, 115200, 128000, 256000};
         for (int i = br110; i <= br256000; ++i)
-            QTest::newRow(QByteArray::number(values[i]).constData())
-                << TAfBaudrate(i) << values[i];
+            QTest::newRow(QByteArray::number(values[i]).constData()) << TAfBaudrate(i) << values[i];
         QTest::newRow("user") << brUser << 31250u;
     }
     void rates()
@@ -173,17 +172,17 @@ private slots:
         QTest::addColumn<int>("flow");
         QTest::addColumn<uint>("cflagOn");
         QTest::addColumn<uint>("iflagOn");
-        QTest::newRow("odd") << int(paOdd) << int(sbOne) << int(fwNone)
-                             << uint(PARENB | PARODD) << 0u;
+        QTest::newRow("odd") << int(paOdd) << int(sbOne) << int(fwNone) << uint(PARENB | PARODD)
+                             << 0u;
         QTest::newRow("even") << int(paEven) << int(sbOne) << int(fwNone) << uint(PARENB) << 0u;
         QTest::newRow("mark") << int(paMark) << int(sbOne) << int(fwNone)
                               << uint(PARENB | PARODD | CMSPAR) << 0u;
-        QTest::newRow("space") << int(paSpace) << int(sbOne) << int(fwNone)
-                               << uint(PARENB | CMSPAR) << 0u;
-        QTest::newRow("two stop bits") << int(paNone) << int(sbTwo) << int(fwNone)
-                                       << uint(CSTOPB) << 0u;
-        QTest::newRow("rts/cts") << int(paNone) << int(sbOne) << int(fwRtsCts)
-                                 << uint(CRTSCTS) << 0u;
+        QTest::newRow("space") << int(paSpace) << int(sbOne) << int(fwNone) << uint(PARENB | CMSPAR)
+                               << 0u;
+        QTest::newRow("two stop bits")
+            << int(paNone) << int(sbTwo) << int(fwNone) << uint(CSTOPB) << 0u;
+        QTest::newRow("rts/cts") << int(paNone) << int(sbOne) << int(fwRtsCts) << uint(CRTSCTS)
+                                 << 0u;
         QTest::newRow("xon/xoff") << int(paNone) << int(sbOne) << int(fwXOnXOff) << 0u
                                   << uint(IXON | IXOFF);
     }

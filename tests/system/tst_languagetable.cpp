@@ -7,10 +7,10 @@
 
 #include "commlog.h"
 #include "cp1250.h"
+#include "memolines.h"
 #include "panels.h"
 #include "strtable.h"
 #include "tchart.h"
-#include "memolines.h"
 #include "wholeprogram.h"
 
 #include <QFileDialog>

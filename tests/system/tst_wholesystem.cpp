@@ -16,10 +16,10 @@
 
 #include "afcomport.h"
 #include "commlog.h"
+#include "memolines.h"
 #include "scheduler.h"
 #include "sysutils.h"
 #include "tchart.h"
-#include "memolines.h"
 #include "wholeprogram.h"
 
 #include <QColorDialog>
@@ -501,9 +501,7 @@ void TstWholeSystem::chartAndExport()
                 QVERIFY(i == 0 || c == purple || series->PointColor(i - 1) == yellow);
                 continue;
             }
-            const QColor colour = k == 3 && i < beforeDialog ? yellow
-                                  : k == 3                   ? purple
-                                                             : Lime;
+            const QColor colour = k == 3 && i < beforeDialog ? yellow : k == 3 ? purple : Lime;
             QCOMPARE(series->PointColor(i), colour);
         }
     }
