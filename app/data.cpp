@@ -3,11 +3,14 @@
 #include "afcomport.h"
 #include "chartpage.h"
 #include "global.h"
+#include "logview.h"
 #include "mainform.h"
 #include "panels.h"
+#include "panelview.h"
 #include "protocol.h"
 #include "run.h"
 #include "scheduler.h"
+#include "services.h"
 #include "sysutils.h"
 
 #include <QApplication>
@@ -55,7 +58,10 @@ QString WithoutZone(const QString &format)
 
 TTickSteps TTickSteps::Defaults()
 {
-    return {::SampleChart, ::ArrangePanels, ::RunPrograms, ::ServeLine};
+    return {::SampleChart, ::ArrangePanels, ::RunPrograms, ::ServeLine, [] {
+                RefreshPanels();
+                RefreshLog();
+            }};
 }
 
 TDM::TDM(QObject *parent) : TDMBase(parent)
@@ -68,8 +74,27 @@ TDM::TDM(QObject *parent) : TDMBase(parent)
     TSystem->setTimerType(Qt::PreciseTimer);
     connect(TSystem, &QTimer::timeout, this, &TDM::TSystemTimer);
 
-    const TAfCPTDataReceivedEvent handlers[4] = {PortADataRecived, PortBDataRecived,
-                                                 PortCDataRecived, PortDDataRecived};
+    // A reply shows on its panel and in the log as soon as it is taken, not at the next tick.
+    const TAfCPTDataReceivedEvent handlers[4] = {[](QObject *s, int32_t n) {
+                                                     PortADataRecived(s, n);
+                                                     DrawDirtyPanels();
+                                                     RefreshLog();
+                                                 },
+                                                 [](QObject *s, int32_t n) {
+                                                     PortBDataRecived(s, n);
+                                                     DrawDirtyPanels();
+                                                     RefreshLog();
+                                                 },
+                                                 [](QObject *s, int32_t n) {
+                                                     PortCDataRecived(s, n);
+                                                     DrawDirtyPanels();
+                                                     RefreshLog();
+                                                 },
+                                                 [](QObject *s, int32_t n) {
+                                                     PortDDataRecived(s, n);
+                                                     DrawDirtyPanels();
+                                                     RefreshLog();
+                                                 }};
     TAfComPort **ports[4] = {&PortA, &PortB, &PortC, &PortD};
     for (int i = 0; i < 4; ++i) {
         *ports[i] = new TAfComPort(this);
@@ -77,6 +102,9 @@ TDM::TDM(QObject *parent) : TDMBase(parent)
         (*ports[i])->SetBaudRate(br9600);
         (*ports[i])->OnDataRecived = handlers[i];
     }
+
+    Services().Port = [this](int line) { return Port(line); };
+    Services().TickPeriod = [this] { return uint32_t(TSystem->interval()); };
 
     Events = new TApplicationEvents(this);
     Events->setObjectName(QStringLiteral("Events"));
@@ -96,6 +124,8 @@ TDM::~TDM()
     ColorDial = nullptr;
     if (DM == this)
         DM = nullptr;
+    Services().Port = nullptr;
+    Services().TickPeriod = nullptr;
 }
 
 void TDM::TSystemTimer()
@@ -150,6 +180,8 @@ void TDM::TSystemTimer()
     for (int line = 1; line <= MaxLines; ++line)
         if (Lines[line].Cur != NoDevice && Steps.ServeLine)
             Steps.ServeLine(line);
+    if (Steps.Refresh)
+        Steps.Refresh();
 }
 
 void TDM::EventsMessage(QObject *, QEvent *Msg, bool &)

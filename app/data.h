@@ -22,6 +22,7 @@ struct TTickSteps
     std::function<void()> ArrangePanels;
     std::function<void()> RunPrograms;
     std::function<void(int Line)> ServeLine;
+    std::function<void()> Refresh; // the panels and the memo in sight drawn from the tables
 
     static TTickSteps Defaults();
 };

@@ -11,9 +11,11 @@
 #include "global.h"
 #include "language.h"
 #include "panels.h"
+#include "panelview.h"
 #include "pripoj.h"
 #include "recording.h"
-#include "run.h"
+#include "runclicks.h"
+#include "services.h"
 #include "settings.h"
 #include "tchart.h"
 
@@ -154,8 +156,8 @@ TFormMain::TFormMain(QWidget *parent) : TFormMainBase(parent)
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
 
-    Hooks::ApplyLanguage = ::ApplyLanguage;
-    Hooks::WriteRecordRow = ::WriteRecordRow;
+    Services().ApplyLanguage = ::ApplyLanguage;
+    Services().SourceRemoved = ::TakeDownPanel;
     wireTemplateHandlers();
 
     FormCreate();
@@ -165,6 +167,8 @@ TFormMain::~TFormMain()
 {
     if (FormMain == this)
         FormMain = nullptr;
+    Services().ApplyLanguage = nullptr;
+    Services().SourceRemoved = nullptr;
 }
 
 void TFormMain::buildLeftBar()

@@ -87,9 +87,7 @@ void SetSettingsFileName(const QString &fileName)
 
 int32_t VoltageAxisMax()
 {
-    if (FormMain && FormMain->UpDownY)
-        return FormMain->UpDownY->Position();
-    return g_maxY;
+    return ChartMaxU;
 }
 
 void LoadSettings()
@@ -101,11 +99,13 @@ void LoadSettings()
     ProgramPath = IniFile->ReadString(Section, KeyPath, DefaultProgramPath());
     ChartWindow = IniFile->ReadInteger(Section, KeyMaxX, DefaultMaxX);
     g_maxY = IniFile->ReadInteger(Section, KeyMaxY, DefaultMaxY);
+    ChartMaxU = g_maxY;
     if (!FormMain)
         return;
     if (FormMain->UpDownY) {
         // The up-down keeps the value within its range; the axis takes what it holds.
         FormMain->UpDownY->SetPosition(g_maxY);
+        ChartMaxU = FormMain->UpDownY->Position();
         if (FormMain->Graf)
             FormMain->Graf->SetLeftAxisMax(FormMain->UpDownY->Position());
     }

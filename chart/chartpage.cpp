@@ -17,6 +17,14 @@
 
 int16_t LastChartSecond = -1;
 
+namespace {
+// A new run of the tables plots from its own first second.
+const bool Registered = [] {
+    AtTableReset([] { LastChartSecond = -1; });
+    return true;
+}();
+} // namespace
+
 // The handlers bound to one form: the page's own controls call these, so that they act on
 // the form that holds them; the named handlers act on FormMain.
 static void CB_3dClickOn(TFormMainBase *Form);
@@ -266,7 +274,7 @@ void SampleChart()
         // the other sources are plotted all the same, once in this second.
         if (!std::isfinite(d.U))
             continue;
-        const QColor colour = d.PanelCol ? d.PanelCol->Color() : QColor(Qt::black);
+        const QColor colour = ColorFromRgb(d.Color);
         s->AddXY(x, d.U, QString(), colour);
     }
     LastChartSecond = int16_t(second);
@@ -305,6 +313,8 @@ void MaxUKeyPress(QObject *, char16_t &Key)
 
 void UpDownYChanging(QObject *)
 {
+    if (FormMain && FormMain->UpDownY)
+        ChartMaxU = FormMain->UpDownY->Position(); // what the run saves at its end
     if (!FormMain || FormMain->MaxU->text().isEmpty())
         return;
     FormMain->Graf->SetLeftAxisMax(FormMain->UpDownY->Position());

@@ -14,6 +14,13 @@
 
 QString ExportFileName;
 
+namespace {
+const bool Registered = [] {
+    AtTableReset([] { ExportFileName.clear(); });
+    return true;
+}();
+} // namespace
+
 std::function<void(const QString &Message)> ExportErrorReporter;
 
 namespace {

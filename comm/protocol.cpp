@@ -2,32 +2,13 @@
 
 #include "afcomport.h"
 #include "commlog.h"
-#include "controls.h"
-#include "cp1250.h"
-#include "forms.h"
+#include "conversation.h"
 #include "global.h"
-#include "recording.h"
-#include "scheduler.h"
-#include "sysutils.h"
+#include "services.h"
 
 #include <cctype>
 
 namespace {
-
-const char *const CommandText[] = {"ID", "NAP", "OUT", "STA", "TOL"};
-
-const QColor Lime = ColorFromRgb(0x00FF00);
-const QColor Red = ColorFromRgb(0xFF0000);
-const QColor White = ColorFromRgb(0xFFFFFF);
-
-// A line whose partial reply outgrew MaxReplyLength: everything up to the next "#" or
-// carriage return belongs to that broken reply and is dropped with it.
-bool Overflowed[MaxLines + 1] = {};
-
-char HexDigit(int v)
-{
-    return "0123456789ABCDEF"[v & 15];
-}
 
 bool IsSlot(int s)
 {
@@ -36,24 +17,6 @@ bool IsSlot(int s)
 bool IsLine(int l)
 {
     return l >= 1 && l <= MaxLines;
-}
-
-void SetEnabled(QWidget *w, bool on)
-{
-    if (w && w->isEnabled() != on)
-        w->setEnabled(on);
-}
-
-void SetCaption(TLabel *l, const QString &text)
-{
-    if (l)
-        l->SetCaption(text);
-}
-
-void Paint(TShape *s, const QColor &c)
-{
-    if (s)
-        s->SetBrushColor(c);
 }
 
 // True when the reply begins with "#" and two hexadecimal digits naming an address other
@@ -95,41 +58,19 @@ void CompleteReply(int Line)
 
 } // namespace
 
-QByteArray BuildFrame(int Address, int Command, const QByteArray &Value)
-{
-    QByteArray body;
-    body.reserve(8 + Value.size());
-    body += HexDigit(Address >> 4);
-    body += HexDigit(Address);
-    if (Command >= cmdID && Command <= cmdTOL)
-        body += CommandText[Command];
-    body += Value;
-    unsigned sum = 0;
-    for (char c : body)
-        sum += uint8_t(c);
-    QByteArray frame;
-    frame.reserve(body.size() + 4);
-    frame += '@';
-    frame += body;
-    frame += HexDigit(int(sum >> 4));
-    frame += HexDigit(int(sum));
-    frame += '\r';
-    return frame;
-}
-
 void ClearReply(int Line)
 {
     if (!IsLine(Line))
         return;
     Lines[Line].RxBuf.clear();
-    Overflowed[Line] = false;
+    Lines[Line].Overflowed = false;
 }
 
 void LineDataReceived(int Line, QObject *Sender, int32_t Count)
 {
     if (!IsLine(Line))
         return;
-    TAfComPort *port = DM ? DM->Port(Line) : nullptr;
+    TAfComPort *port = LinePort(Line);
     if (!port)
         port = qobject_cast<TAfComPort *>(Sender);
     if (!port)
@@ -146,10 +87,10 @@ void LineDataReceived(int Line, QObject *Sender, int32_t Count)
         }
         if (c == '#') {
             ln.RxBuf.clear();
-            Overflowed[Line] = false;
-        } else if (Overflowed[Line]) {
+            ln.Overflowed = false;
+        } else if (ln.Overflowed) {
             if (c == '\r')
-                Overflowed[Line] = false;
+                ln.Overflowed = false;
             continue;
         }
         ln.RxBuf += QChar(uint8_t(c));
@@ -157,7 +98,7 @@ void LineDataReceived(int Line, QObject *Sender, int32_t Count)
             CompleteReply(Line);
         } else if (ln.RxBuf.size() >= MaxReplyLength) {
             ln.RxBuf.clear();
-            Overflowed[Line] = true;
+            ln.Overflowed = true;
         }
     }
 }
@@ -177,89 +118,4 @@ void PortCDataRecived(QObject *Sender, int32_t Count)
 void PortDDataRecived(QObject *Sender, int32_t Count)
 {
     LineDataReceived(4, Sender, Count);
-}
-
-void ParseReply(int Slot)
-{
-    if (!IsSlot(Slot))
-        return;
-    TDevice &d = Devices[Slot];
-
-    // The source answered: the line may go on after the short pause.
-    if (IsLine(d.Line)) {
-        Lines[d.Line].Waiting = false;
-        Lines[d.Line].Countdown = ReplyPause;
-    }
-
-    if (d.PanNekom && !d.PanNekom->isHidden())
-        d.PanNekom->hide();
-    SetEnabled(d.Edit1, true);
-    SetEnabled(d.ButtSetU, true);
-    SetEnabled(d.ButtSt, true);
-    SetEnabled(d.ButtEn, true);
-    SetEnabled(d.Label2, true);
-    SetEnabled(d.ButtSetTol, d.CanStab);
-    SetEnabled(d.Label3, d.CanStab);
-    SetEnabled(d.Edit2, d.CanStab);
-    if (!d.CanStab)
-        Paint(d.Shape2, White);
-
-    // Each keyword step narrows t to the value it took, so an ordinary reply meets one of
-    // them only; an identification keeps the rest of the line and may carry a "TOL" on.
-    QString t = d.Reply;
-    if (t.contains(QLatin1String("OK")))
-        ++d.ReqState;
-    if (int p = int(t.indexOf(QLatin1String("OUT"))); p >= 0) {
-        t = t.mid(p + 3, 1);
-        d.OutOn = t != QLatin1String("0");
-        d.ReqState = 2;
-    }
-    if (int p = int(t.indexOf(QLatin1String("STA"))); p >= 0) {
-        t = t.mid(p + 3, 1);
-        d.StaOn = t != QLatin1String("0");
-        d.ReqState = 3;
-    }
-    if (int p = int(t.indexOf(QLatin1String("NAP"))); p >= 0) {
-        t = t.mid(p + 3, 3);
-        d.UPrev = d.U;
-        bool ok = false;
-        const double u = StrToFloatDot(t, &ok);
-        d.U = ok ? u : -1;
-        if (d.CheckBox1 && d.CheckBox1->isChecked() && d.U != d.UPrev)
-            WriteRecordRow(Slot);
-        d.ReqState = 4;
-    }
-    if (int p = int(t.indexOf(QLatin1String("TYP"))); p >= 0) {
-        t = t.mid(p + 3);
-        const int vc = int(t.indexOf(QLatin1String("VC")));
-        // The reply holds the source's 8-bit text, one character per byte; its letters
-        // beyond ASCII are those of the code page, as everywhere else in the program.
-        const QString type = FromCp1250((vc >= 0 ? t.left(vc) : t).toLatin1());
-        const QString serial = vc >= 0 ? FromCp1250(t.mid(vc + 2).toLatin1()) : QString();
-        d.TypeText = type + QStringLiteral("   v.č.: ") + serial;
-        d.ReqState = 5;
-        d.CanStab = t.indexOf(QLatin1String("-S")) >= 5;
-    }
-    if (int p = int(t.indexOf(QLatin1String("TOL"))); p >= 0) {
-        t = t.mid(p + 3, 1);
-        // Only a digit is a tolerance; anything else leaves Tol as it was. The turn ends
-        // either way: a source that keeps answering the tolerance with junk must not hold
-        // its line, or every other source on it would go unserved. The tolerance is asked
-        // again in the source's next turn.
-        if (t.size() == 1 && t.at(0) >= QLatin1Char('0') && t.at(0) <= QLatin1Char('9'))
-            d.Tol = t.at(0).unicode() - '0';
-        d.ReqState = 1;
-        NextSource(d.Line);
-    }
-
-    if (d.Disp1)
-        d.Disp1->SetCaption(QStringLiteral("U = ") + FormatWhole(d.U, 3) + QStringLiteral(" V"));
-    if (d.Disp2)
-        d.Disp2->SetCaption(QStringLiteral("Tol = ") + FormatWhole(d.Tol, 1) +
-                            QStringLiteral(" V"));
-    SetCaption(d.Label1, QString::number(Slot) + QStringLiteral(": Adr.") +
-                             QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
-    Paint(d.Shape1, d.OutOn ? Lime : Red);
-    // A source that cannot stabilise keeps its lamp white whatever it reports.
-    Paint(d.Shape2, !d.CanStab ? White : d.StaOn ? Lime : Red);
 }

@@ -1,24 +1,18 @@
 #pragma once
 
-// The request/reply protocol spoken with the sources.
+// Replies as they arrive on the lines: characters assembled into replies, each complete
+// reply handed to the conversation.
 
-#include <QByteArray>
+#include "frame.h"
+
 #include <QObject>
 #include <cstdint>
-
-enum TCommand { cmdID = 0, cmdNAP = 1, cmdOUT = 2, cmdSTA = 3, cmdTOL = 4 };
-
-// "@", address as two upper-case hex digits, command, value, checksum of everything after
-// the "@" (sum of the codes modulo 256, two upper-case hex digits), carriage return.
-QByteArray BuildFrame(int Address, int Command, const QByteArray &Value);
 
 // Received-data handlers of the four ports (lines 1..4).
 void PortADataRecived(QObject *Sender, int32_t Count);
 void PortBDataRecived(QObject *Sender, int32_t Count);
 void PortCDataRecived(QObject *Sender, int32_t Count);
 void PortDDataRecived(QObject *Sender, int32_t Count);
-
-void ParseReply(int Slot);
 
 // The longest reply kept while it is assembled. The longest sensible reply, an
 // identification with a long type text and serial number, stays well below it; a line

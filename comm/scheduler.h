@@ -1,15 +1,18 @@
 #pragma once
 
-// The line scheduler: one conversation per line, driven by the tick.
+// The line scheduler: one conversation per line, driven by the tick. It writes the frames
+// the conversation chooses to the lines' ports and times the replies.
+
+#include "conversation.h"
 
 #include <cstdint>
 
-constexpr uint32_t ReplyTimeout = 1500; // ms a source has to answer a request
-constexpr uint32_t ReplyPause = 50;     // ms between a reply and the next request
-
 void ServeLine(int Line);
 void SendRequest(int Slot);
-void NextSource(int Line);
 
 // The tick's share: ServeLine for lines 1..4 in order, each only while it has a source.
 void ServeLines();
+
+// Takes a source off its line: the tables freed, the line's port closed when it was the
+// line's last source, and the views told (Services().SourceRemoved).
+void RemoveSource(int Slot);

@@ -1,5 +1,7 @@
 #include "global.h"
 
+#include <QList>
+
 TDevice Devices[MaxDevices + 1];
 TLines Lines[MaxLines + 1];
 int32_t DeviceCount = 0;
@@ -10,9 +12,18 @@ int32_t PanLeft = 5, PanTop = 5, PanHeight = 200, PanWidth = 235;
 QString LangCode = QStringLiteral("cz");
 QString ProgramPath;
 int32_t ChartWindow = 120;
+int32_t ChartMaxU = 300;
 
 QString TextAxisX, TextAxisY, TextValuesOf, TextDevNo, TextNoAnswer, TextProgramOf, TextColStep,
     TextColTime, TextColU, TextColNext, TextChartValues, TextStepIs, TextTimeIs, TextVoltageIs;
+
+namespace {
+QList<void (*)()> &Resets()
+{
+    static QList<void (*)()> resets;
+    return resets;
+}
+} // namespace
 
 void ResetDevice(int Slot)
 {
@@ -29,7 +40,14 @@ void ResetDevice(int Slot)
     d.Line = NoDevice;
     d.StepNo = 0;
     d.StepTick = 0;
+    d.StepShown = 0;
     d.RecFile.clear();
+    d.Color = 0;
+    d.Link = lkNew;
+    d.NoAnswers = 0;
+    d.Recording = d.RecordFailing = false;
+    d.RecordTries = 0;
+    d.Dirty = false;
     for (ProgramStep &s : d.Steps)
         s = ProgramStep{};
 }
@@ -41,6 +59,14 @@ void InitTables()
     for (TLines &l : Lines)
         l = TLines{};
     DeviceCount = 0;
+    for (void (*reset)() : Resets())
+        reset();
+}
+
+void AtTableReset(void (*Reset)())
+{
+    if (!Resets().contains(Reset))
+        Resets().append(Reset);
 }
 
 int DevicesOnLine(int Line)

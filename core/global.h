@@ -30,6 +30,30 @@ struct ProgramStep
 
 using VoltageProgram = ProgramStep[ProgramSize];
 
+// Where a source stands in its request/reply cycle. The values are those the communication
+// log shows after "Stav": a query cycle 1..5 (output, stabilisation, voltage,
+// identification, tolerance), and a set command at 10, 20, 30 or 50, counted up by each
+// "OK" the source answers.
+enum TReqState : int32_t {
+    rsIdle = 0,
+    rsAskOut = 1,
+    rsAskSta = 2,
+    rsAskU = 3,
+    rsAskId = 4,
+    rsAskTol = 5,
+    rsSetOut = 10,
+    rsSetSta = 20,
+    rsSetU = 30,
+    rsSetTol = 50,
+};
+
+// What the panel of a source shows of its conversation.
+enum TLinkState : int32_t {
+    lkNew = 0,       // connected, not yet answered: the panel as it was built
+    lkAnswering = 1, // the last request was answered
+    lkSilent = 2,    // the last request went unanswered: "NEKOMUNIKUJE"
+};
+
 struct TDevice
 {
     QString Reply;    // last complete reply, '#' to CR inclusive
@@ -77,21 +101,31 @@ struct TDevice
     bool OutSet = false;
     bool StaOn = false;
     bool StaSet = false;
-    int32_t ReqState = 0;
+    int32_t ReqState = rsIdle;
     int32_t Address = NoDevice;
     int32_t Line = NoDevice;
     VoltageProgram Steps;
     int32_t StepNo = 0;
     uint32_t StepTick = 0; // tick count (ms) at which the current step began
+    int32_t StepShown = 0; // the step the last tick began with: what the panel shows
     QString RecFile;
+
+    uint32_t Color = 0; // the panel's frame and the chart's trace, 0xRRGGBB
+    TLinkState Link = lkNew;
+    uint32_t NoAnswers = 0;     // unanswered requests so far; the panel clears its entries on each
+    bool Recording = false;     // the record box is ticked
+    bool RecordFailing = false; // the last row could not be written
+    uint32_t RecordTries = 0;   // rows tried so far; the record box's hint follows each
+    bool Dirty = false;         // changed since the panel was last drawn
 };
 
 struct TLines
 {
-    QString RxBuf;          // reply being assembled
-    uint32_t Countdown = 0; // ms before the scheduler next acts on the line
-    int32_t Cur = NoDevice; // slot served, or NoDevice
-    bool Waiting = false;   // a request is out and its reply not yet taken
+    QString RxBuf;           // reply being assembled
+    uint32_t Countdown = 0;  // ms before the scheduler next acts on the line
+    int32_t Cur = NoDevice;  // slot served, or NoDevice
+    bool Waiting = false;    // a request is out and its reply not yet taken
+    bool Overflowed = false; // the reply outgrew its bound; dropped up to the next "#" or CR
 };
 
 extern TDevice Devices[MaxDevices + 1];
@@ -106,6 +140,7 @@ extern int32_t PanLeft, PanTop, PanHeight, PanWidth;
 extern QString LangCode;    // "cz" or "en"
 extern QString ProgramPath; // last program file
 extern int32_t ChartWindow; // chart time span, seconds
+extern int32_t ChartMaxU;   // top of the chart's voltage axis, volts
 
 // Language texts, filled by ApplyLanguage; empty until a language set is chosen.
 extern QString TextAxisX, TextAxisY, TextValuesOf, TextDevNo, TextNoAnswer, TextProgramOf,
@@ -114,8 +149,11 @@ extern QString TextAxisX, TextAxisY, TextValuesOf, TextDevNo, TextNoAnswer, Text
 
 // Resets one slot to the empty state of start-up.
 void ResetDevice(int Slot);
-// Resets both tables, the removal flags and DeviceCount, as at start-up.
+// Resets both tables, the removal flags and DeviceCount, as at start-up, and with them all
+// run-time state that the units keep beside the tables (see AtTableReset).
 void InitTables();
+// Adds a reset of a unit's own run-time state to InitTables.
+void AtTableReset(void (*Reset)());
 // Number of used slots on a line.
 int DevicesOnLine(int Line);
 // Lowest slot 1..50 that is not used, or 0 when all are.

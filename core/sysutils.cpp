@@ -1,5 +1,7 @@
 #include "sysutils.h"
 
+#include "services.h"
+
 #include <QLocale>
 #include <chrono>
 #include <cmath>
@@ -113,47 +115,34 @@ QString FormatWhole(double v, int digits)
     return r < 0 ? QLatin1Char('-') + body : body;
 }
 
-namespace {
-std::function<uint32_t()> &tickSource()
-{
-    static std::function<uint32_t()> f;
-    return f;
-}
-std::function<QDateTime()> &clockSource()
-{
-    static std::function<QDateTime()> f;
-    return f;
-}
-} // namespace
-
 uint32_t GetTickCount()
 {
-    if (tickSource())
-        return tickSource()();
+    if (Services().Tick)
+        return Services().Tick();
     using namespace std::chrono;
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void SetTickSource(std::function<uint32_t()> source)
 {
-    tickSource() = std::move(source);
+    Services().Tick = std::move(source);
 }
 
 QDateTime CurrentDateTime()
 {
-    if (clockSource())
-        return clockSource()();
+    if (Services().Clock)
+        return Services().Clock();
     return QDateTime::currentDateTime();
 }
 
 void SetClockSource(std::function<QDateTime()> source)
 {
-    clockSource() = std::move(source);
+    Services().Clock = std::move(source);
 }
 
 bool ClockIsSystem()
 {
-    return !clockSource();
+    return !Services().Clock;
 }
 
 double DateTimeToNumber(const QDateTime &t)

@@ -38,11 +38,11 @@ QString FormatWhole(double v, int digits);
 
 // Millisecond tick counter, unsigned 32-bit with wrap-around.
 uint32_t GetTickCount();
-void SetTickSource(std::function<uint32_t()> source); // empty restores the real counter
+void SetTickSource(std::function<uint32_t()> source); // Services().Tick; empty: the real one
 
 // Local wall-clock time.
 QDateTime CurrentDateTime();
-void SetClockSource(std::function<QDateTime()> source); // empty restores the real clock
+void SetClockSource(std::function<QDateTime()> source); // Services().Clock; empty: the real one
 bool ClockIsSystem(); // no clock source set: CurrentDateTime is the system's clock
 
 // Days since 30 December 1899 local time, the time of day as the fraction.

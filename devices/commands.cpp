@@ -3,6 +3,8 @@
 #include "forms.h"
 #include "global.h"
 #include "panels.h"
+#include "panelview.h"
+#include "recording.h"
 #include "sysutils.h"
 
 namespace {
@@ -53,9 +55,8 @@ void ButtSetUClick(QObject *Sender)
     if (!slot)
         return;
     SendVoltage(slot);
-    const TDevice &d = Devices[slot];
-    if (d.CheckBox1 && d.CheckBox1->isChecked() && Hooks::WriteRecordRow)
-        Hooks::WriteRecordRow(slot);
+    RecordIfOn(slot);
+    DrawDirtyPanels(); // a row that could not be written shows at once
 }
 
 void ButtSetTolClick(QObject *Sender)

@@ -3,6 +3,10 @@
 #include "commands.h"
 #include "forms.h"
 #include "global.h"
+#include "recording.h"
+#include "scheduler.h"
+#include "services.h"
+#include "sysutils.h"
 #include "tchart.h"
 
 #include <QApplication>
@@ -478,6 +482,10 @@ void CreateDevicePanel(int Slot)
     d.ButtonDel = CloneBitBtn(pan, tDel);
     d.CheckBox1 = CloneCheckBox(pan, tRec);
     d.PanNekom = ClonePanel(pan, tNekom);
+    // The record box's state is the source's: ticked by the operator or by code alike.
+    QObject::connect(d.CheckBox1, &QCheckBox::toggled, d.CheckBox1,
+                     [Slot](bool on) { Devices[Slot].Recording = on; });
+    Devices[Slot].Recording = d.CheckBox1->isChecked();
     pan->show();
 }
 
@@ -553,8 +561,10 @@ void ButtonColorClick(QObject *Sender)
     // The tick goes on while the dialog is open; the source may be removed meanwhile.
     QPointer<TPanel> frame = Devices[slot].PanelCol;
     dial->setCurrentColor(frame->Color());
-    if (dial->exec() == QDialog::Accepted && frame)
+    if (dial->exec() == QDialog::Accepted && frame) {
         frame->SetColor(dial->currentColor());
+        Devices[slot].Color = dial->currentColor().rgb() & 0xFFFFFF;
+    }
 }
 
 void ButtonDelClick(QObject *Sender)
@@ -567,46 +577,27 @@ void ButtonDelClick(QObject *Sender)
         Devices[slot].PanDev->hide();
 }
 
+void TakeDownPanel(int Slot)
+{
+    if (Slot < 1 || Slot > MaxDevices)
+        return;
+    TDevice &d = Devices[Slot];
+    delete d.PanDev;
+    ClearPanelReferences(d);
+    FillChartList();
+    ArrangePanels();
+}
+
 void RemoveDevice(int Slot)
 {
     if (Slot < 1 || Slot > MaxDevices || !Devices[Slot].Used)
         return; // nothing connected there: the counts must not drift
-    TDevice &d = Devices[Slot];
-    --DeviceCount;
-    RemoveReq[Slot] = false;
-    d.Used = false;
-    d.InChart = false;
-    delete d.PanDev;
-    ClearPanelReferences(d);
-    d.Reply.clear();
-    d.TypeText.clear();
-    d.U = 0;
-    d.UPrev = 0;
-    d.ReqState = 0;
-    d.CanStab = false;
-    d.StepNo = 0;
-    d.StepTick = 0;
-    // A command still waiting belongs to the source that left; the next source in this
-    // slot must not receive it.
-    d.PendU = d.PendOut = d.PendSta = d.PendTol = false;
-    d.USet = d.TolSet = 0;
-    d.OutSet = d.StaSet = false;
-
-    const int line = d.Line;
-    d.Line = 0;
-    if (line >= 1 && line <= MaxLines) {
-        int left = 0;
-        for (int i = 1; i <= MaxDevices; ++i)
-            if (Devices[i].Line == line)
-                ++left;
-        if (left == 0) {
-            Lines[line].Cur = NoDevice;
-            if (DM && DM->Port(line))
-                DM->Port(line)->Close();
-        }
-    }
-    FillChartList();
-    ArrangePanels();
+    // The application has the views told of every source that leaves; without it (a view
+    // of its own in a test) the panel is taken down here.
+    const bool viewsTold = bool(Services().SourceRemoved);
+    RemoveSource(Slot);
+    if (!viewsTold)
+        TakeDownPanel(Slot);
 }
 
 // ---------------------------------------------------------------- language

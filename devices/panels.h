@@ -18,7 +18,11 @@ TPanel *BuildTemplatePanel(QWidget *Page1);
 void CreateDevicePanel(int Slot);
 void ArrangePanels();
 void FillChartList();
+// Takes the source off its line and its panel down (the connection dialog's counterpart).
 void RemoveDevice(int Slot);
+// The view's part of a source that left: its panel deleted, the chart list and the grid
+// made anew.
+void TakeDownPanel(int Slot);
 void ButtonColorClick(QObject *Sender);
 void ButtonDelClick(QObject *Sender);
 

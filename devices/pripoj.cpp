@@ -1,4 +1,6 @@
 #include "pripoj.h"
+
+#include "services.h"
 #include "ui_pripoj.h"
 
 #include "afcomportcore.h"
@@ -355,6 +357,7 @@ void TFormPripoj::Button1Click()
             d.Used = true;
             d.Address = address;
             d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
+            d.Color = SwatchColor().rgb() & 0xFFFFFF;
             d.PanelCol->SetColor(SwatchColor());
             d.StepNo = 0;
             d.StepTick = 0;
@@ -366,8 +369,8 @@ void TFormPripoj::Button1Click()
 
     FillChartList();
     ArrangePanels();
-    if (Hooks::ApplyLanguage)
-        Hooks::ApplyLanguage();
+    if (Services().ApplyLanguage)
+        Services().ApplyLanguage();
     close();
 }
 

@@ -1,18 +1,12 @@
 #pragma once
 
-// Running the voltage programs on the tick.
+// Running the voltage programs on the tick: the sources' step, its seconds and the voltage
+// it asks for. No widgets: the panels draw the step from the tables.
 
-#include <QObject>
-#include <functional>
-
-void ButtStClick(QObject *Sender);
-void ButtEnClick(QObject *Sender);
-void LabKrokClick(QObject *Sender);
-void RunPrograms();
-
-// Start and stop of one slot's run, as the buttons and the step label do them.
+// Start and stop of one slot's run.
 void StartProgram(int Slot);
 void StopProgram(int Slot);
-
-// Where the recording row of a step change goes; empty restores WriteRecordRow.
-void SetStepRecorder(std::function<void(int Slot)> recorder);
+// Start when stopped, stop when running (the panel's step label).
+void ToggleProgram(int Slot);
+// The tick's share: each running program's step moves on when its time is up.
+void RunPrograms();

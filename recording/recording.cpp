@@ -1,21 +1,14 @@
 #include "recording.h"
 
-#include "controls.h"
 #include "cp1250.h"
 #include "global.h"
-#include "panels.h"
-#include "strtable.h"
 #include "sysutils.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QPalette>
 
 namespace {
-
-const char *const FailedProperty = "recordFailed";
-const char *const HintProperty = "recordHint";
 
 QString PlainName(int slot, int address)
 {
@@ -66,33 +59,12 @@ bool AppendBytes(const QString &name, const QByteArray &bytes)
 
 // A recording that cannot be written shows on the source's record box, red with the file
 // named in its hint, until a row gets through again; the rows keep being tried.
-void ShowRecordState(int slot, bool written)
+void NoteWritten(int slot, bool written)
 {
-    TCheckBox *box = Devices[slot].CheckBox1;
-    if (!box)
-        return;
-    const bool marked = box->property(FailedProperty).toBool();
-    if (!written) {
-        if (!marked) {
-            box->setProperty(HintProperty, box->toolTip());
-            QPalette p = box->palette();
-            p.setColor(QPalette::WindowText, Qt::red);
-            p.setColor(QPalette::ButtonText, Qt::red);
-            box->setPalette(p);
-            box->setProperty(FailedProperty, true);
-        }
-        // Set on every failure: a language switch in between rewrites the hint.
-        box->setToolTip(
-            LoadMessage(sRecordFailed).arg(QFileInfo(Devices[slot].RecFile).absoluteFilePath()));
-        return;
-    }
-    if (!marked)
-        return;
-    box->setPalette(QPalette());
-    box->setProperty(FailedProperty, false);
-    const TLangSet set = LanguageSet(LangCode);
-    box->setToolTip(set != lsNone ? LoadStr(sRecordHint, set)
-                                  : box->property(HintProperty).toString());
+    TDevice &d = Devices[slot];
+    d.RecordFailing = !written;
+    ++d.RecordTries;
+    d.Dirty = true;
 }
 
 } // namespace
@@ -111,15 +83,7 @@ QString RecordRowText(const QDateTime &when, double U, double USet)
 
 bool RecordFailing(int Slot)
 {
-    const TCheckBox *box = Devices[Slot].CheckBox1;
-    return box && box->property(FailedProperty).toBool();
-}
-
-void CheckBox1Click(QObject *Sender)
-{
-    const int s = FindSlot(Sender, &TDevice::CheckBox1);
-    if (s && Devices[s].CheckBox1->isChecked())
-        StartRecording(s);
+    return Slot >= 1 && Slot <= MaxDevices && Devices[Slot].RecordFailing;
 }
 
 void StartRecording(int Slot)
@@ -132,7 +96,7 @@ void StartRecording(int Slot)
     const QByteArray header =
         Cp1250Lines({QStringLiteral("Zdroj č.%1 adr.%2").arg(Slot).arg(d.Address),
                      QStringLiteral("Datum a čas;U [V];Uset [V]")});
-    ShowRecordState(Slot, AppendBytes(name, header));
+    NoteWritten(Slot, AppendBytes(name, header));
 }
 
 void WriteRecordRow(int Slot)
@@ -143,5 +107,11 @@ void WriteRecordRow(int Slot)
     if (d.RecFile.isEmpty())
         StartRecording(Slot);
     const QByteArray row = Cp1250Lines({RecordRowText(CurrentDateTime(), d.U, d.USet)});
-    ShowRecordState(Slot, AppendBytes(d.RecFile, row));
+    NoteWritten(Slot, AppendBytes(d.RecFile, row));
+}
+
+void RecordIfOn(int Slot)
+{
+    if (Slot >= 1 && Slot <= MaxDevices && Devices[Slot].Recording)
+        WriteRecordRow(Slot);
 }

@@ -6,7 +6,6 @@
 
 #include <QMainWindow>
 #include <QObject>
-#include <functional>
 
 class QTimer;
 class QTabWidget;
@@ -98,9 +97,3 @@ public:
 
 extern TFormMainBase *FormMain;
 extern TDMBase *DM;
-
-// Calls into units that sit above this one; the application connects them at start-up.
-namespace Hooks {
-extern std::function<void()> ApplyLanguage;          // after every connect attempt
-extern std::function<void(int Slot)> WriteRecordRow; // the voltage SET button's row
-} // namespace Hooks

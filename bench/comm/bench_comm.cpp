@@ -6,6 +6,8 @@
 // Usage: bench_comm [seconds for part 1, default 10] [SET trials, default 40]
 
 #include "liverig.h"
+#include "logview.h"
+#include "panelview.h"
 #include "scheduler.h"
 #include "strtable.h"
 
@@ -116,6 +118,8 @@ int main(int argc, char **argv)
             port->rx = replies[(state % 10 + 4) % 5];
             port->pos = 0;
             PortADataRecived(port, int32_t(port->rx.size()));
+            DrawDirtyPanels();
+            RefreshLog();
         }
         const double us = double(t.nsecsElapsed()) / 1e3 / pairs;
         std::printf("program's own work per request and reply: %.1f us (%d pairs)\n", us, pairs);
@@ -163,6 +167,7 @@ int main(int argc, char **argv)
             firstTick = before;
         lastTick = before;
         ServeLines();
+        RefreshLog();
         for (int l = 1; l <= 2; ++l)
             if (Lines[l].Waiting && Lines[l].Countdown == ReplyTimeout)
                 sent << Sent{l, before, ticks,

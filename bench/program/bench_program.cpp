@@ -28,7 +28,6 @@ int main(int argc, char *argv[])
     TextVoltageIs = LoadStr(sVoltageIs, lsCzech);
     uint32_t now = 0;
     SetTickSource([&now] { return now; });
-    SetStepRecorder([](int) {});
 
     QWidget window;
     window.resize(1200, 800);

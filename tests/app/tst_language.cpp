@@ -1,6 +1,7 @@
 // Switching the interface language: start-up codes, the flag buttons, the language texts.
 
 #include "appfixture.h"
+#include "services.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -150,8 +151,8 @@ private slots:
         startWith(QStringLiteral("en"));
         TextDevNo.clear();
         m_form->ButtEnd->setText(QString());
-        QVERIFY(Hooks::ApplyLanguage);
-        Hooks::ApplyLanguage(); // what the dialog does after building a panel
+        QVERIFY(Services().ApplyLanguage);
+        Services().ApplyLanguage(); // what the dialog does after building a panel
         QCOMPARE(TextDevNo, QStringLiteral("Dev. No."));
         QCOMPARE(m_form->ButtEnd->text(), QStringLiteral("End"));
     }

@@ -1,6 +1,7 @@
 // Loading and saving the four settings, with the chart controls they feed.
 
 #include "afportmap.h"
+#include "chartpage.h"
 #include "controls.h"
 #include "cp1250.h"
 #include "forms.h"
@@ -42,6 +43,7 @@ private slots:
         m_form->UpDownY = new TUpDown(m_form);
         m_form->UpDownY->SetAssociate(m_form->MaxU);
         m_form->UpDownY->SetRange(1, 1000);
+        m_form->UpDownY->OnChanging = UpDownYChanging; // as the chart page wires it
         FormMain = m_form;
         LangCode = QStringLiteral("??");
         ProgramPath = QStringLiteral("??");

@@ -8,6 +8,7 @@
 #include "controls.h"
 #include "forms.h"
 #include "global.h"
+#include "recordbox.h"
 #include "sysutils.h"
 #include "tchart.h"
 
@@ -66,7 +67,8 @@ struct ChartFixture
         d.Address = address;
         d.PanelCol = new TPanel(form.get());
         d.PanelCol->SetColor(ColorFromRgb(rgb));
-        d.CheckBox1 = new TCheckBox(form.get());
+        d.Color = rgb;
+        d.CheckBox1 = NewRecordBox(slot, form.get());
         ++DeviceCount;
     }
 

@@ -222,7 +222,7 @@ void TstChartPage::pointsKeepTheColourTheyWereAddedWith()
         SampleChart();
         f.advance(1000);
     }
-    Devices[2].PanelCol->SetColor(ColorFromRgb(0xFF0000));
+    Devices[2].Color = 0xFF0000; // what the colour button sets
     for (int i = 0; i < 2; ++i) {
         SampleChart();
         f.advance(1000);

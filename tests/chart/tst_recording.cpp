@@ -1,5 +1,6 @@
 #include "chartfixture.h"
 #include "cp1250.h"
+#include "panelview.h"
 #include "recording.h"
 #include "strtable.h"
 
@@ -264,14 +265,17 @@ void TstRecording::unwritableFolderIsShownAndRetried()
     }
 
     StartRecording(3);
+    DrawDirtyPanels();
     QVERIFY(RecordFailing(3));
     QCOMPARE(box->palette().color(QPalette::WindowText), QColor(Qt::red));
     QVERIFY(box->toolTip().startsWith(QStringLiteral("Záznam nelze zapsat: ")));
     QVERIFY(box->toolTip().endsWith(QStringLiteral("Dev_no3 adr.12.csv")));
     WriteRecordRow(3); // still failing, still tried
+    DrawDirtyPanels();
     QVERIFY(RecordFailing(3));
     LangCode = QStringLiteral("en");
     WriteRecordRow(3);
+    DrawDirtyPanels();
     QVERIFY(box->toolTip().startsWith(QStringLiteral("Cannot write the record: ")));
 
     // The folder becomes writable again: the next row gets through and the mark goes.
@@ -284,6 +288,7 @@ void TstRecording::unwritableFolderIsShownAndRetried()
     }
     Devices[3].U = 9;
     WriteRecordRow(3);
+    DrawDirtyPanels();
     QVERIFY(!RecordFailing(3));
     QCOMPARE(box->palette().color(QPalette::WindowText), normalText);
     QCOMPARE(box->toolTip(), LoadStr(sRecordHint, lsEnglish));

@@ -12,6 +12,8 @@
 #include "fakeport.h"
 #include "forms.h"
 #include "global.h"
+#include "logview.h"
+#include "panelview.h"
 #include "protocol.h"
 #include "scheduler.h"
 #include "sourceslot.h"
@@ -96,12 +98,15 @@ public:
         ports[line]->OnDataRecived(ports[line], int32_t(ports[line]->rx.size()));
     }
 
-    // One pass of the timer: the clock moves on by the tick, then the lines are served.
+    // One pass of the timer: the clock moves on by the tick, the lines are served, and the
+    // panels and memos in sight are drawn.
     void Tick(int n = 1)
     {
         for (int i = 0; i < n; ++i) {
             now += 25;
             ServeLines();
+            DrawDirtyPanels();
+            RefreshLog();
         }
     }
 

@@ -56,6 +56,7 @@ void TstCommLive::initTestCase()
         ++m_ticks;
         const bool hidden = Devices[2].PanNekom->isHidden();
         ServeLines();
+        DrawDirtyPanels();
         if (Lines[1].Cur == 2 && Lines[1].Waiting && Lines[1].Countdown == ReplyTimeout)
             m_askedSilent << m_ticks;
         if (hidden && !Devices[2].PanNekom->isHidden())

@@ -9,7 +9,12 @@
 #include "fakeport.h"
 #include "forms.h"
 #include "global.h"
+#include "logview.h"
+#include "panels.h"
+#include "panelview.h"
 #include "protocol.h"
+#include "recordbox.h"
+#include "services.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -36,7 +41,7 @@ inline void BuildBarePanel(int slot, QWidget *page)
     d.LabCasP = new TLabel(p);
     d.Edit1 = new TEdit(p);
     d.Edit2 = new TEdit(p);
-    d.CheckBox1 = new TCheckBox(p);
+    d.CheckBox1 = NewRecordBox(slot, p);
     d.ButtSetU = new TBitBtn(p);
     d.ButtSetTol = new TBitBtn(p);
     d.ButtProg = new TBitBtn(p);
@@ -68,13 +73,21 @@ struct BareLines
         dm->PortB = ports[2];
         dm->PortC = ports[3];
         dm->PortD = ports[4];
-        dm->PortA->OnDataRecived = PortADataRecived;
-        dm->PortB->OnDataRecived = PortBDataRecived;
-        dm->PortC->OnDataRecived = PortCDataRecived;
-        dm->PortD->OnDataRecived = PortDDataRecived;
+        // As the application does: a reply shows on its panel once the event is handled.
+        for (int l = 1; l <= MaxLines; ++l)
+            ports[l]->OnDataRecived = [l](QObject *sender, int32_t count) {
+                LineDataReceived(l, sender, count);
+                DrawDirtyPanels();
+                RefreshLog();
+            };
         FormMain = form.get();
         DM = dm.get();
+        Services().Port = [this](int line) { return dm->Port(line); };
+        Services().TickPeriod = [this] { return uint32_t(dm->TSystem->interval()); };
+        Services().SourceRemoved = TakeDownPanel;
     }
+
+    ~BareLines() { ResetServices(); }
 
     std::unique_ptr<TFormMainBase> form;
     std::unique_ptr<TDMBase> dm;

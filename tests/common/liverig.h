@@ -9,9 +9,12 @@
 #include "commlog.h"
 #include "forms.h"
 #include "global.h"
+#include "logview.h"
 #include "memolines.h"
 #include "panels.h"
+#include "panelview.h"
 #include "protocol.h"
+#include "services.h"
 #include "simprocess.h"
 #include "sourceslot.h"
 #include "testfiles.h"
@@ -37,6 +40,9 @@ struct MainRig
         dm.TSystem = new QTimer(&dm);
         dm.TSystem->setInterval(25);
         DM = &dm;
+        Services().Port = [this](int line) { return dm.Port(line); };
+        Services().TickPeriod = [this] { return uint32_t(dm.TSystem->interval()); };
+        Services().SourceRemoved = TakeDownPanel;
     }
 
     ~MainRig()
@@ -46,6 +52,7 @@ struct MainRig
                 RemoveDevice(s);
         DM = nullptr;
         FormMain = nullptr;
+        ResetServices();
     }
 
     MainRig(const MainRig &) = delete;
@@ -54,13 +61,16 @@ struct MainRig
     // The serial ports of the four lines, closed, with the lines' received-data handlers.
     void RealPorts()
     {
-        const TAfCPTDataReceivedEvent handlers[4] = {PortADataRecived, PortBDataRecived,
-                                                     PortCDataRecived, PortDDataRecived};
         TAfComPort **ports[4] = {&dm.PortA, &dm.PortB, &dm.PortC, &dm.PortD};
         for (int i = 0; i < 4; ++i) {
             *ports[i] = new TAfComPort(&dm);
             (*ports[i])->setObjectName(QStringLiteral("Port") + QChar('A' + i));
-            (*ports[i])->OnDataRecived = handlers[i];
+            // As the application does: a reply shows on its panel once the event is handled.
+            (*ports[i])->OnDataRecived = [i](QObject *sender, int32_t count) {
+                LineDataReceived(i + 1, sender, count);
+                DrawDirtyPanels();
+                RefreshLog();
+            };
         }
     }
 

@@ -2,7 +2,7 @@
 
 // A communication memo's lines, top first, as the operator sees them when the page is shown.
 
-#include "commlog.h"
+#include "logview.h"
 
 #include <QPlainTextEdit>
 #include <QStringList>

@@ -10,6 +10,7 @@
 #include "forms.h"
 #include "global.h"
 #include "panels.h"
+#include "services.h"
 #include "sourceslot.h"
 #include "tchart.h"
 
@@ -97,6 +98,7 @@ struct DeviceFixture
         dm.ColorDial = &colorDial;
         FormMain = &main;
         DM = &dm;
+        Services().Port = [this](int line) { return dm.Port(line); };
     }
 
     ~DeviceFixture()
@@ -104,8 +106,7 @@ struct DeviceFixture
         for (TDevice &d : Devices)
             ClearPanelReferences(d); // the panels go with the window
         InitTables();
-        Hooks::ApplyLanguage = nullptr;
-        Hooks::WriteRecordRow = nullptr;
+        ResetServices();
         FormMain = nullptr;
         DM = nullptr;
     }
@@ -117,6 +118,7 @@ struct DeviceFixture
         TDevice &d = OccupySlot(slot, line, address);
         d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
         d.PanelCol->SetColor(colour);
+        d.Color = colour.rgb() & 0xFFFFFF;
         ports[line]->open = true;
     }
 };

@@ -1,4 +1,5 @@
 #include "devicefixture.h"
+#include "recordbox.h"
 
 #include "commands.h"
 
@@ -110,8 +111,6 @@ void TstCommands::sendWithEnterAndSet()
     DeviceFixture f;
     f.Connect(1, 1, 0);
     f.Connect(2, 1, 1);
-    QList<int> rows;
-    Hooks::WriteRecordRow = [&](int slot) { rows << slot; };
     TDevice &d = Devices[2];
     d.CheckBox1->setChecked(true);
     d.USet = d.TolSet = 77;
@@ -128,7 +127,7 @@ void TstCommands::sendWithEnterAndSet()
     QVERIFY(entry == 1 ? !d.PendTol : !d.PendU);
     QCOMPARE(e->text(), text);
     QCOMPARE(e->FontColor(), Gray);
-    QCOMPARE(rows, row ? QList<int>{2} : QList<int>{});
+    QCOMPARE(RecordedRows(2), row ? 1 : 0);
     QVERIFY(!Devices[1].PendU && !Devices[1].PendTol);
 
     // The next digit starts a new value in black; without recording SET writes no row.
@@ -137,7 +136,7 @@ void TstCommands::sendWithEnterAndSet()
     QCOMPARE(e->FontColor(), Black);
     d.CheckBox1->setChecked(false);
     set->click();
-    QCOMPARE(rows.size(), row ? 1 : 0);
+    QCOMPARE(RecordedRows(2), row ? 1 : 0);
 }
 
 void TstCommands::toggles()

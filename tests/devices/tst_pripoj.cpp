@@ -221,7 +221,7 @@ void TstPripoj::connectNewLineThenJoinIt()
 {
     DeviceFixture f;
     int languageCalls = 0;
-    Hooks::ApplyLanguage = [&] { ++languageCalls; };
+    Services().ApplyLanguage = [&] { ++languageCalls; };
     Devices[1].Steps[17] = ProgramStep{5, 12.5, 3};
     Dialog d;
     d.form.show();
@@ -294,7 +294,7 @@ void TstPripoj::openFailure()
     for (int n = 1; n < line; ++n)
         f.Connect(n, n, 0);
     int languageCalls = 0;
-    Hooks::ApplyLanguage = [&] { ++languageCalls; };
+    Services().ApplyLanguage = [&] { ++languageCalls; };
     f.ports[line]->failOpen = true;
     Dialog d;
     d.form.show();

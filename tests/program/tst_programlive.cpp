@@ -5,7 +5,9 @@
 
 #include "controls.h"
 #include "liverig.h"
+#include "panelview.h"
 #include "run.h"
+#include "runclicks.h"
 #include "scheduler.h"
 #include "strtable.h"
 
@@ -52,6 +54,7 @@ void TstProgramLive::initTestCase()
         m_pump.stop();
         RunPrograms();
         ServeLines();
+        RefreshPanels();
         if (m_reported.isEmpty() || m_reported.constLast() != Devices[1].U)
             m_reported << Devices[1].U;
         m_pump.start();

@@ -1,10 +1,15 @@
 #include "controls.h"
 #include "global.h"
+#include "panelview.h"
+#include "recordbox.h"
 #include "run.h"
+#include "runclicks.h"
 #include "strtable.h"
 #include "sysutils.h"
 
+#include <QDir>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -32,21 +37,20 @@ private:
     void tickAt(uint32_t t);
 
     uint32_t m_now = 0;
-    QList<int> m_rows; // slots for which a recording row was written
+    QTemporaryDir m_dir; // the recordings
     std::unique_ptr<QWidget> m_owner;
 };
 
 void TstRun::initTestCase()
 {
     QLocale::setDefault(QLocale::c());
+    QVERIFY(QDir::setCurrent(m_dir.path()));
     SetTickSource([this] { return m_now; });
-    SetStepRecorder([this](int slot) { m_rows << slot; });
 }
 
 void TstRun::init()
 {
     InitTables();
-    m_rows.clear();
     m_now = 0;
     m_owner = std::make_unique<QWidget>();
     TextStepIs = LoadStr(sStepIs, lsCzech);
@@ -74,7 +78,7 @@ void TstRun::makePanel(int slot)
     d.LabCasP = new TLabel(panel);
     d.LabUProg = new TLabel(panel);
     d.Edit1 = new TEdit(panel);
-    d.CheckBox1 = new TCheckBox(panel);
+    d.CheckBox1 = NewRecordBox(slot, panel);
     d.ButtSt->OnClick = ButtStClick;
     d.ButtEn->OnClick = ButtEnClick;
     d.LabKrok->OnClick = d.LabCasP->OnClick = d.LabUProg->OnClick = LabKrokClick;
@@ -84,6 +88,7 @@ void TstRun::tickAt(uint32_t t)
 {
     m_now = t;
     RunPrograms();
+    RefreshPanels();
 }
 
 void TstRun::twoStepProgram()
@@ -114,7 +119,7 @@ void TstRun::twoStepProgram()
     QCOMPARE(requests, expected);
     QCOMPARE(d.StepNo, 0);
     QVERIFY(!d.ButtSt->isHidden() && d.ButtEn->isHidden());
-    QCOMPARE(m_rows, (QList<int>{1, 1})); // at both step changes, none at the start
+    QCOMPARE(RecordedRows(1), 2); // at both step changes, none at the start
 }
 
 void TstRun::stepDuration_data()
@@ -146,8 +151,8 @@ void TstRun::stepDuration()
         tickAt(t += 25);
     QCOMPARE(uint32_t(t - start), lasts);
     QVERIFY(d.PendU);
-    QCOMPARE(d.USet, 3.0);     // the end entry's voltage
-    QVERIFY(m_rows.isEmpty()); // recording is off
+    QCOMPARE(d.USet, 3.0);        // the end entry's voltage
+    QCOMPARE(RecordedRows(1), 0); // recording is off
 }
 
 void TstRun::loopingProgramRepeatsRequests()
@@ -286,7 +291,8 @@ void TstRun::onlyUsedSlotsEachOnItsOwnClock()
     tickAt(3000);
     QCOMPARE(Devices[2].StepNo, 0);
     QCOMPARE(Devices[50].StepNo, 1);
-    QCOMPARE(m_rows, QList<int>{2});
+    QCOMPARE(RecordedRows(2), 1);
+    QCOMPARE(RecordedRows(50), 0);
 }
 
 QTEST_MAIN(TstRun)

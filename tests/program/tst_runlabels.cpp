@@ -4,6 +4,7 @@
 
 #include "controls.h"
 #include "global.h"
+#include "panelview.h"
 #include "run.h"
 #include "strtable.h"
 #include "sysutils.h"
@@ -31,6 +32,7 @@ private:
     {
         m_now = t;
         RunPrograms();
+        RefreshPanels();
     }
     QStringList shown(int slot) const
     {
@@ -45,7 +47,6 @@ private:
 void TstRunLabels::initTestCase()
 {
     SetTickSource([this] { return m_now; });
-    SetStepRecorder([](int) {});
 }
 
 void TstRunLabels::init()
