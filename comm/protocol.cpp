@@ -6,6 +6,7 @@
 #include "cp1250.h"
 #include "forms.h"
 #include "global.h"
+#include "panels.h"
 #include "recording.h"
 #include "scheduler.h"
 #include "sysutils.h"
@@ -42,12 +43,6 @@ void SetEnabled(QWidget *w, bool on)
 {
     if (w && w->isEnabled() != on)
         w->setEnabled(on);
-}
-
-void SetCaption(TLabel *l, const QString &text)
-{
-    if (l)
-        l->SetCaption(text);
 }
 
 void Paint(TShape *s, const QColor &c)
@@ -257,8 +252,8 @@ void ParseReply(int Slot)
     if (d.Disp2)
         d.Disp2->SetCaption(QStringLiteral("Tol = ") + FormatWhole(d.Tol, 1) +
                             QStringLiteral(" V"));
-    SetCaption(d.Label1, QString::number(Slot) + QStringLiteral(": Adr.") +
-                             QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
+    SetPanelTitle(d.Label1, QString::number(Slot) + QStringLiteral(": Adr.") +
+                                QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
     Paint(d.Shape1, d.OutOn ? Lime : Red);
     // A source that cannot stabilise keeps its lamp white whatever it reports.
     Paint(d.Shape2, !d.CanStab ? White : d.StaOn ? Lime : Red);

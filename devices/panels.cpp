@@ -617,6 +617,27 @@ void FillChartList()
                           Devices[i].InChart);
 }
 
+// ---------------------------------------------------------------- title
+
+void SetPanelTitle(TLabel *Title, const QString &Text)
+{
+    if (!Title)
+        return;
+    // The hint leaves out the line end that a source's identification reply brings along.
+    QString whole = Text;
+    while (whole.endsWith(QLatin1Char('\r')) || whole.endsWith(QLatin1Char('\n')))
+        whole.chop(1);
+    // Replies come many times a second and repeat the title: unchanged costs nothing.
+    if (Title->toolTip().isEmpty() ? Title->text() == Text : Title->toolTip() == whole)
+        return;
+    // Every panel is PanWidth wide; the title ends where the colour frame under it ends,
+    // as far from the panel's right edge as it starts from its left.
+    const int room = PanWidth - 2 * Title->x();
+    const QString shown = Title->fontMetrics().elidedText(Text, Qt::ElideRight, room);
+    Title->SetCaption(shown);
+    Title->setToolTip(shown == Text ? QString() : whole);
+}
+
 // ---------------------------------------------------------------- colour and removal
 
 void ButtonColorClick(QObject *Sender)

@@ -12,6 +12,7 @@
 #include "fakeport.h"
 #include "forms.h"
 #include "global.h"
+#include "panels.h"
 #include "protocol.h"
 #include "scheduler.h"
 #include "sourceslot.h"
@@ -82,7 +83,7 @@ public:
         TDevice &d = Devices[slot];
         ++DeviceCount;
         OccupySlot(slot, line, address);
-        d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
+        SetPanelTitle(d.Label1, QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
         d.StepNo = 0;
         d.StepTick = 0;
     }

@@ -67,6 +67,8 @@ private slots:
     void deleteColourAndChartList();
     void fiftyFirstSourceRefused();
     void panelLanguage();
+    void panelTitle_data();
+    void panelTitle();
 };
 
 void TstPanels::templateLayout_data()
@@ -413,6 +415,49 @@ void TstPanels::panelLanguage()
     QCOMPARE(d.ButtonDel->toolTip(), QStringLiteral("Odstraní zařízení"));
     QCOMPARE(d.ButtProg->toolTip(), QStringLiteral("Edit program"));
     QCOMPARE(d.PanNekom->Caption(), QStringLiteral("NEKOMUNIKUJE"));
+}
+
+void TstPanels::panelTitle_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("before the first reply") << "12: Adr. 31" << false;
+    QTest::newRow("identified") << "12: Adr.31,  ZDR300-S   v.č.: 1012\r" << false;
+    QTest::newRow("long serial") << "12: Adr.31,  ZDR300-S   v.č.: 123456789" << true;
+    QTest::newRow("long serial, line end") << "12: Adr.31,  ZDR300-S   v.č.: 123456789\r" << true;
+    QTest::newRow("long type") << "50: Adr.31,  ZDRÁČEK-S-PROGRAMMABLE-600   v.č.: Č12\r" << true;
+}
+
+void TstPanels::panelTitle()
+{
+    QFETCH(QString, title);
+    QFETCH(bool, cut);
+    DeviceFixture f;
+    f.Connect(12, 1, 31);
+    TLabel *label = Devices[12].Label1;
+    const int left = label->x();
+    const QString whole = title.endsWith('\r') ? title.chopped(1) : title;
+    for (int twice = 0; twice < 2; ++twice) { // the same title again changes nothing
+        SetPanelTitle(label, title);
+        if (!cut) {
+            // Read back exactly as given, the reply's line end included.
+            QCOMPARE(label->text(), title);
+            QCOMPARE(label->toolTip(), QString());
+        } else {
+            const QString shown = label->text();
+            QVERIFY2(shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1)),
+                     qPrintable(shown));
+            QVERIFY(shown.size() > 20); // cut at the panel's edge, not before
+            QCOMPARE(label->toolTip(), whole);
+        }
+        // Within the panel, as far from its right edge as from its left.
+        QVERIFY2(label->geometry().right() < PanWidth - left, qPrintable(label->text()));
+        QCOMPARE(label->x(), left);
+    }
+    // A title that fits again is shown whole and loses the hint.
+    SetPanelTitle(label, QStringLiteral("12: Adr. 31"));
+    QCOMPARE(label->text(), QStringLiteral("12: Adr. 31"));
+    QCOMPARE(label->toolTip(), QString());
 }
 
 int main(int argc, char *argv[])
