@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QPointer>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTranslator>
 
@@ -69,7 +70,7 @@ void ApplyMainWindow(TFormMain *f, TLangSet set)
     f->Buttoff->setToolTip(S(sOffHint));
 
     QTabWidget *pages = f->PageCont;
-    pages->setTabText(pages->indexOf(f->Page1), S(sPage1));
+    pages->setTabText(pages->indexOf(f->ScrollMain), S(sPage1));
     pages->setTabText(pages->indexOf(f->Page2), S(sPage2));
     pages->setTabText(pages->indexOf(f->Page3), S(sPage3));
     pages->setTabText(pages->indexOf(f->Page8), S(sPage8));

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyleOptionTab>
 #include <QStylePainter>
@@ -260,7 +261,16 @@ void TFormMain::buildPages()
         PageCont->addTab(w, caption);
         return w;
     };
-    Page1 = page("Page1", QStringLiteral(" F1 - Hlavní "));
+    // Fifty panels do not fit on any screen: the main page scrolls. Page1 is the area's
+    // content, so the panels and the template stay where the units look for them.
+    Page1 = new QWidget;
+    Page1->setObjectName(QStringLiteral("Page1"));
+    ScrollMain = new QScrollArea;
+    ScrollMain->setObjectName(QStringLiteral("ScrollMain"));
+    ScrollMain->setFrameShape(QFrame::NoFrame);
+    ScrollMain->setWidgetResizable(true);
+    ScrollMain->setWidget(Page1);
+    PageCont->addTab(ScrollMain, QStringLiteral(" F1 - Hlavní "));
     Page2 = page("Page2", QStringLiteral(" F2 - Graf "));
     Page3 = page("Page3", QStringLiteral("F3 - Komunikace"));
     Page3x = page("Page3x", QStringLiteral(" F4 - str.3 "));

@@ -6,6 +6,7 @@
 #include "forms.h"
 
 class QLabel;
+class QScrollArea;
 class TBitBtn;
 class TLabel;
 class TPanel;
@@ -36,6 +37,8 @@ public:
     QLabel *LabDate = nullptr;
     QLabel *LabCas = nullptr;
 
+    // The main page's tab: Page1, which holds the panels, scrolls in it.
+    QScrollArea *ScrollMain = nullptr;
     // The placeholder pages F4..F7.
     QWidget *Page3x = nullptr, *Page5 = nullptr, *Page6 = nullptr, *Page7 = nullptr;
     // Communication page: Label4..Label11 over the memos (even: sent, odd: received).

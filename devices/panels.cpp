@@ -15,8 +15,12 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPolygonF>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <afcomport.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -106,13 +110,73 @@ template <typename T> T *TemplateChild(const TPanel *tpl, const char *name)
     return c;
 }
 
-int Columns()
+// The scroll area the main page is the content of, when it is one (the main window puts
+// it in one; a bare page has none).
+QScrollArea *ScrollAreaOf(QWidget *page)
+{
+    QWidget *viewport = page ? page->parentWidget() : nullptr;
+    auto *area = viewport ? qobject_cast<QScrollArea *>(viewport->parentWidget()) : nullptr;
+    return area && area->widget() == page ? area : nullptr;
+}
+
+int ColumnsIn(int width)
 {
     const int pitch = PanWidth + 5;
-    if (!FormMain || !FormMain->PanelMain || pitch <= 0)
+    if (pitch <= 0)
         return 1;
-    const int cols = (FormMain->PanelMain->width() - PanLeft) / pitch;
+    const int cols = (width - PanLeft) / pitch;
     return cols < 1 ? 1 : cols;
+}
+
+// Bottom of the last of Count panels in rows of Cols.
+int RowsBottom(int Count, int Cols)
+{
+    return ((Count - 1) / Cols) * (PanHeight + 5) + PanTop + PanHeight;
+}
+
+int Columns()
+{
+    if (!FormMain || !FormMain->PanelMain)
+        return 1;
+    if (QScrollArea *area = ScrollAreaOf(FormMain->Page1)) {
+        // The panels get the area's width; the vertical scroll bar takes its share only
+        // when the rows do not fit without it, so a screen that shows every row keeps the
+        // column the bar would have cost.
+        const QSize room = area->maximumViewportSize();
+        const int cols = ColumnsIn(room.width());
+        if (RowsBottom(DeviceCount, cols) + 5 <= room.height())
+            return cols;
+        return ColumnsIn(room.width() - area->verticalScrollBar()->sizeHint().width());
+    }
+    return ColumnsIn(FormMain->PanelMain->width());
+}
+
+// The window grows to the wanted size but never beyond the screen's available area, its
+// frame counted, and never shrinks. A window that grew past the bottom or the right of
+// that area moves back onto it, or its last rows and its scroll bar would be out of reach.
+void GrowWindow(QWidget *Window, QSize Wanted)
+{
+    if (Window->isMaximized() || Window->isFullScreen())
+        return; // as large as the screen lets it be
+    QSize size = Wanted;
+    const QScreen *screen = Window->screen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect();
+    const QSize frame = Window->frameGeometry().size() - Window->size();
+    if (avail.isValid())
+        size = size.boundedTo(avail.size() - frame);
+    size = size.expandedTo(Window->size());
+    if (size == Window->size())
+        return;
+    Window->resize(size);
+    if (!avail.isValid())
+        return;
+    const QRect outer(Window->frameGeometry().topLeft(), size + frame);
+    const int dx =
+        std::max(std::min(0, avail.right() - outer.right()), avail.left() - outer.left());
+    const int dy =
+        std::max(std::min(0, avail.bottom() - outer.bottom()), avail.top() - outer.top());
+    if (dx || dy)
+        Window->move(outer.topLeft() + QPoint(dx, dy));
 }
 
 QPoint GridPosition(int n, int cols)
@@ -494,26 +558,37 @@ void ArrangePanels()
     if (!FormMain || !FormMain->PanelMain)
         return;
     QWidget *main = FormMain->PanelMain;
+    QWidget *page = FormMain->Page1;
+    QScrollArea *area = ScrollAreaOf(page);
     const int cols = Columns();
+    const int bottom = RowsBottom(DeviceCount, cols);
+
+    if (area) {
+        // The scrolled page holds every row and at least one column.
+        const QSize content(PanLeft + PanWidth + 5, bottom + 5);
+        if (page->minimumSize() != content) {
+            page->setMinimumSize(content);
+            // The area would fit its content to it only at its next layout pass; the page
+            // must hold its rows now.
+            QEvent layout(QEvent::LayoutRequest);
+            QCoreApplication::sendEvent(area, &layout);
+        }
+    }
 
     // The window grows to show every row and one full column; it never shrinks here.
     // The page lies below the page control's tabs: what PanelMain loses to them is added,
     // or the last row would stay cut by the height of the tabs.
+    QWidget *shown = area ? area->viewport() : page;
     int lost = 0;
-    if (QWidget *page = FormMain->Page1; page && page->isVisible() && main->isAncestorOf(page))
-        lost = qBound(0, main->height() - page->height(), main->height() / 2);
-    const int bottom = ((DeviceCount - 1) / cols) * (PanHeight + 5) + PanTop + PanHeight;
+    if (shown && shown->isVisible() && main->isAncestorOf(shown))
+        lost = qBound(0, main->height() - shown->height(), main->height() / 2);
     if (main->height() - lost < bottom) {
         const int top = FormMain->PanelTop ? FormMain->PanelTop->height() : 0;
-        const int h = bottom + top + 5 + lost;
-        if (h > FormMain->height())
-            FormMain->resize(FormMain->width(), h);
+        GrowWindow(FormMain, QSize(FormMain->width(), bottom + top + 5 + lost));
     }
     if (main->width() < PanLeft + PanWidth) {
         const int left = FormMain->PanelLeft ? FormMain->PanelLeft->width() : 0;
-        const int w = PanLeft + PanWidth + left + 5;
-        if (w > FormMain->width())
-            FormMain->resize(w, FormMain->height());
+        GrowWindow(FormMain, QSize(PanLeft + PanWidth + left + 5, FormMain->height()));
     }
 
     // Runs on every tick: only a panel whose place changed is moved.
@@ -548,6 +623,27 @@ void FillChartList()
                               .arg(i, 2, 10, QLatin1Char('0'))
                               .arg(Devices[i].Address),
                           Devices[i].InChart);
+}
+
+// ---------------------------------------------------------------- title
+
+void SetPanelTitle(TLabel *Title, const QString &Text)
+{
+    if (!Title)
+        return;
+    // The hint leaves out the line end that a source's identification reply brings along.
+    QString whole = Text;
+    while (whole.endsWith(QLatin1Char('\r')) || whole.endsWith(QLatin1Char('\n')))
+        whole.chop(1);
+    // Replies come many times a second and repeat the title: unchanged costs nothing.
+    if (Title->toolTip().isEmpty() ? Title->text() == Text : Title->toolTip() == whole)
+        return;
+    // Every panel is PanWidth wide; the title ends where the colour frame under it ends,
+    // as far from the panel's right edge as it starts from its left.
+    const int room = PanWidth - 2 * Title->x();
+    const QString shown = Title->fontMetrics().elidedText(Text, Qt::ElideRight, room);
+    Title->SetCaption(shown);
+    Title->setToolTip(shown == Text ? QString() : whole);
 }
 
 // ---------------------------------------------------------------- colour and removal

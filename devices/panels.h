@@ -26,6 +26,11 @@ void TakeDownPanel(int Slot);
 void ButtonColorClick(QObject *Sender);
 void ButtonDelClick(QObject *Sender);
 
+// Shows a source's title on its panel (its Label1): a title longer than the panel ends in
+// "…" and its hint then holds the whole title; a title that fits is shown as it is, with no
+// hint. Cheap when the title has not changed.
+void SetPanelTitle(TLabel *Title, const QString &Text);
+
 // Captions and hints of one source's panel in the given language set.
 void ApplyPanelLanguage(int Slot, TLangSet Set);
 

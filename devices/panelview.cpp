@@ -137,9 +137,8 @@ void ShowAnswer(int slot, TDevice &d)
     if (d.Disp2)
         d.Disp2->SetCaption(QStringLiteral("Tol = ") + FormatWhole(d.Tol, 1) +
                             QStringLiteral(" V"));
-    if (d.Label1)
-        d.Label1->SetCaption(QString::number(slot) + QStringLiteral(": Adr.") +
-                             QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
+    SetPanelTitle(d.Label1, QString::number(slot) + QStringLiteral(": Adr.") +
+                                QString::number(d.Address) + QStringLiteral(",  ") + d.TypeText);
     Paint(d.Shape1, d.OutOn ? Lime : Red);
     // A source that cannot stabilise keeps its lamp white whatever it reports.
     Paint(d.Shape2, !d.CanStab ? White : d.StaOn ? Lime : Red);

@@ -356,7 +356,7 @@ void TFormPripoj::Button1Click()
             Lines[useLine].Cur = slot;
             d.Used = true;
             d.Address = address;
-            d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
+            SetPanelTitle(d.Label1, QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
             d.Color = SwatchColor().rgb() & 0xFFFFFF;
             d.PanelCol->SetColor(SwatchColor());
             d.StepNo = 0;

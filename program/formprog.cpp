@@ -162,8 +162,10 @@ protected:
             auto *e = static_cast<QKeyEvent *>(event);
             if (m_form->HandleEnter(e))
                 return true;
-            if (e->key() == Qt::Key_Escape)
-                return true; // the typed values are kept; there is nothing to revert to
+            if (e->key() == Qt::Key_Escape) {
+                m_form->reject(); // leaves the editor without handing the table over
+                return true;
+            }
             char16_t key = 0;
             if (e->key() == Qt::Key_Backspace)
                 key = 8;
@@ -438,16 +440,6 @@ void TFormProg::showEvent(QShowEvent *e)
     QDialog::showEvent(e);
     if (!e->spontaneous())
         FormShow();
-}
-
-void TFormProg::keyPressEvent(QKeyEvent *e)
-{
-    // No Cancel and no close box: Escape does not throw the edits away.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 bool TFormProg::eventFilter(QObject *watched, QEvent *event)

@@ -59,7 +59,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -2,6 +2,8 @@
 
 #include "afcomport.h"
 #include "appfixture.h"
+#include "offscreenscreen.h"
+#include "panels.h"
 #include "sysutils.h"
 
 #include <QDialog>
@@ -9,6 +11,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -76,6 +80,31 @@ private slots:
     {
         SetClockSource({});
         m_app.stop();
+        for (TDevice &d : Devices)
+            ClearPanelReferences(d); // the panels went with the window
+    }
+
+    // Panels for the sources of slots 1..n, laid out; no line is served.
+    void addSources(int n)
+    {
+        for (int s = 1; s <= n; ++s) {
+            CreateDevicePanel(s);
+            Devices[s].Used = true;
+        }
+        ArrangePanels();
+    }
+
+    // The platform's screen is the one the test asked for, or the window is shown on a
+    // real display whose size the test cannot know.
+    bool onTestScreen() { return m_form->screen()->geometry() == QRect(0, 0, 1920, 1080); }
+
+    // Columns of the laid-out panels: those on the first row.
+    static int shownColumns()
+    {
+        int cols = 0;
+        for (int s = 1; s <= MaxDevices; ++s)
+            cols += Devices[s].Used && Devices[s].PanDev->y() == PanTop;
+        return cols;
     }
 
     void layoutAsDesigned()
@@ -122,6 +151,141 @@ private slots:
             QVERIFY(port->OnDataRecived);
             QVERIFY(!port->Active()); // closed until a source is connected on the line
         }
+    }
+
+    void mainPageScrolls()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        addSources(20);
+        QScrollArea *area = m_form->ScrollMain;
+        QCOMPARE(area->widget(), m_form->Page1);
+        QCOMPARE(Devices[20].PanDev->parentWidget(), m_form->Page1);
+        QCOMPARE(m_form->PanDev->parentWidget(), m_form->Page1);
+
+        // The panels keep the places of the grid; the page holds every row and 5 below.
+        const int cols = shownColumns();
+        QVERIFY(cols >= 1);
+        for (int s = 1; s <= 20; ++s)
+            QCOMPARE(Devices[s].PanDev->pos(), QPoint((s - 1) % cols * (PanWidth + 5) + PanLeft,
+                                                      (s - 1) / cols * (PanHeight + 5) + PanTop));
+        TPanel *last = Devices[20].PanDev;
+        QCOMPARE(m_form->Page1->height(), last->geometry().bottom() + 1 + 5);
+
+        QScrollBar *bar = area->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        QCOMPARE(bar->value(), 0);
+        const QRect view = area->viewport()->rect();
+        auto inView = [&](QWidget *w) {
+            return view.contains(QRect(w->mapTo(area->viewport(), QPoint(0, 0)), w->size()));
+        };
+        QVERIFY(!inView(last));
+
+        area->ensureWidgetVisible(last);
+        QVERIFY(bar->value() > 0);
+        QVERIFY(inView(last));
+        QVERIFY(!inView(Devices[1].PanDev));
+        const QPoint place = last->pos();
+        ArrangePanels(); // a tick after scrolling moves nothing
+        QVERIFY(inView(last) && last->pos() == place);
+
+        // The wheel over a panel scrolls the page (a panel lets the wheel pass to the area).
+        bar->setValue(0);
+        QWidget *port = area->viewport();
+        const QPoint at = Devices[1].PanDev->mapTo(port, Devices[1].PanDev->rect().center());
+        QVERIFY(Devices[1].PanDev->isAncestorOf(port->childAt(at)));
+        QWheelEvent wheel(at, port->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(port, &wheel);
+        QVERIFY(bar->value() > 0);
+    }
+
+    void windowGrowsWithinTheScreen_data()
+    {
+        QTest::addColumn<int>("sources");
+        QTest::addColumn<bool>("allRowsShown");
+        QTest::newRow("fits") << 2 << true;
+        QTest::newRow("three rows") << 5 << true;
+        QTest::newRow("twenty") << 20 << false;
+        QTest::newRow("fifty") << 50 << false;
+    }
+    void windowGrowsWithinTheScreen()
+    {
+        QFETCH(int, sources);
+        QFETCH(bool, allRowsShown);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        if (!onTestScreen())
+            QSKIP("needs the offscreen platform's 1920 x 1080 screen");
+        const QRect avail = m_form->screen()->availableGeometry();
+        addSources(sources);
+        ArrangePanels(); // a second pass after the window grew changes nothing
+        QCOMPARE(shownColumns(), std::min(sources, 2));
+        // The frame counts: the whole window stays on the screen's available area.
+        QVERIFY(avail.contains(m_form->frameGeometry()));
+        QVERIFY(m_form->width() == 800 && m_form->height() >= 600);
+        // The area shows or hides its bar once events are handled.
+        QTRY_COMPARE(!m_form->ScrollMain->verticalScrollBar()->isVisible(), allRowsShown);
+        if (!allRowsShown) // as tall as the screen lets it be
+            QCOMPARE(m_form->frameGeometry().height(), avail.height());
+        else if (sources > 4) // grown just to the last row
+            QCOMPARE(m_form->ScrollMain->viewport()->height(),
+                     Devices[sources].PanDev->geometry().bottom() + 1 + 5);
+        else
+            QCOMPARE(m_form->size(), QSize(800, 600));
+
+        // Removing sources never shrinks it.
+        const QSize grown = m_form->size();
+        for (int s = sources; s >= 2; --s)
+            RemoveDevice(s);
+        QCOMPARE(m_form->size(), grown);
+    }
+
+    void columnsFollowTheVisibleWidth_data()
+    {
+        QTest::addColumn<int>("width"); // of the area without a scroll bar; 0: maximised
+        QTest::addColumn<int>("sources");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("maximised, one row") << 0 << 5 << 5;
+        QTest::newRow("maximised, two rows") << 0 << 14 << 7;
+        QTest::newRow("maximised, scrolled") << 0 << 50 << 7;
+        // Three columns need 5 + 3 x 240 pixels: the scroll bar costs the third one.
+        QTest::newRow("three fit") << 730 << 3 << 3;
+        QTest::newRow("three fit beside the bar") << 760 << 20 << 3;
+        QTest::newRow("the bar takes the third") << 730 << 20 << 2;
+    }
+    void columnsFollowTheVisibleWidth()
+    {
+        QFETCH(int, width);
+        QFETCH(int, sources);
+        QFETCH(int, columns);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        if (!onTestScreen())
+            QSKIP("needs the offscreen platform's 1920 x 1080 screen");
+        QScrollArea *area = m_form->ScrollMain;
+        if (width) {
+            const int chrome = m_form->width() - area->maximumViewportSize().width();
+            m_form->resize(width + chrome, m_form->height());
+            QCOMPARE(area->maximumViewportSize().width(), width);
+        } else {
+            m_form->showMaximized();
+            QTRY_VERIFY(m_form->isMaximized());
+            QTRY_COMPARE(m_form->frameGeometry(), m_form->screen()->availableGeometry());
+        }
+        addSources(sources);
+        ArrangePanels(); // settled: the scroll bar shown or not
+        QCOMPARE(shownColumns(), columns);
+        // Every column lies wholly in the visible part and one more would not fit.
+        const int seen = area->viewport()->width();
+        for (int s = 1; s <= sources; ++s)
+            QVERIFY(Devices[s].PanDev->geometry().right() < seen);
+        if (sources > columns)
+            QVERIFY(PanLeft + (columns + 1) * (PanWidth + 5) - 5 > seen);
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        QTRY_COMPARE(area->verticalScrollBar()->isVisible(),
+                     m_form->Page1->height() > area->viewport()->height());
     }
 
     void clockBeforeAndAfterFirstTick()
@@ -322,6 +486,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
+    UseOffscreenScreen(1920, 1080);
     TApplication app(argc, argv);
     TestMainForm test;
     QTEST_SET_MAIN_SOURCE_PATH

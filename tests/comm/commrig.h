@@ -13,6 +13,7 @@
 #include "forms.h"
 #include "global.h"
 #include "logview.h"
+#include "panels.h"
 #include "panelview.h"
 #include "protocol.h"
 #include "scheduler.h"
@@ -84,7 +85,7 @@ public:
         TDevice &d = Devices[slot];
         ++DeviceCount;
         OccupySlot(slot, line, address);
-        d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
+        SetPanelTitle(d.Label1, QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
         d.StepNo = 0;
         d.StepTick = 0;
     }

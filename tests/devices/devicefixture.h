@@ -116,7 +116,7 @@ struct DeviceFixture
     {
         CreateDevicePanel(slot);
         TDevice &d = OccupySlot(slot, line, address);
-        d.Label1->SetCaption(QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
+        SetPanelTitle(d.Label1, QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
         d.PanelCol->SetColor(colour);
         d.Color = colour.rgb() & 0xFFFFFF;
         ports[line]->open = true;

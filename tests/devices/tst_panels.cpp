@@ -1,7 +1,9 @@
 #include "devicefixture.h"
 
 #include "commands.h"
+#include "offscreenscreen.h"
 
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -65,6 +67,8 @@ private slots:
     void deleteColourAndChartList();
     void fiftyFirstSourceRefused();
     void panelLanguage();
+    void panelTitle_data();
+    void panelTitle();
 };
 
 void TstPanels::templateLayout_data()
@@ -237,6 +241,11 @@ void TstPanels::gridAndWindowGrowth_data()
                                 << QSize(929, 566);
     QTest::newRow("narrow") << QSize(200, 518) << 0 << QList<QPoint>{{5, 5}, {5, 210}}
                             << QSize(374, 566);
+    // Twenty-five rows would want 5178 pixels: the window stops at the screen's height.
+    QList<QPoint> fifty;
+    for (int n = 0; n < 50; ++n)
+        fifty << QPoint(5 + n % 2 * 240, 5 + n / 2 * 205);
+    QTest::newRow("fifty") << QSize(663, 518) << 0 << fifty << QSize(792, 1080);
 }
 
 void TstPanels::gridAndWindowGrowth()
@@ -245,6 +254,9 @@ void TstPanels::gridAndWindowGrowth()
     QFETCH(int, tabs);
     QFETCH(QList<QPoint>, places);
     QFETCH(QSize, window);
+    if (window.height() > 1000 &&
+        QGuiApplication::primaryScreen()->availableGeometry() != QRect(0, 0, 1920, 1080))
+        QSKIP("needs the offscreen platform's 1920 x 1080 screen");
     DeviceFixture f(mainSize.width(), mainSize.height());
     f.main.Page1->setGeometry(0, tabs, mainSize.width(), mainSize.height() - tabs);
     if (tabs)
@@ -405,5 +417,55 @@ void TstPanels::panelLanguage()
     QCOMPARE(d.PanNekom->Caption(), QStringLiteral("NEKOMUNIKUJE"));
 }
 
-QTEST_MAIN(TstPanels)
+void TstPanels::panelTitle_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("before the first reply") << "12: Adr. 31" << false;
+    QTest::newRow("identified") << "12: Adr.31,  ZDR300-S   v.č.: 1012\r" << false;
+    QTest::newRow("long serial") << "12: Adr.31,  ZDR300-S   v.č.: 123456789" << true;
+    QTest::newRow("long serial, line end") << "12: Adr.31,  ZDR300-S   v.č.: 123456789\r" << true;
+    QTest::newRow("long type") << "50: Adr.31,  ZDRÁČEK-S-PROGRAMMABLE-600   v.č.: Č12\r" << true;
+}
+
+void TstPanels::panelTitle()
+{
+    QFETCH(QString, title);
+    QFETCH(bool, cut);
+    DeviceFixture f;
+    f.Connect(12, 1, 31);
+    TLabel *label = Devices[12].Label1;
+    const int left = label->x();
+    const QString whole = title.endsWith('\r') ? title.chopped(1) : title;
+    for (int twice = 0; twice < 2; ++twice) { // the same title again changes nothing
+        SetPanelTitle(label, title);
+        if (!cut) {
+            // Read back exactly as given, the reply's line end included.
+            QCOMPARE(label->text(), title);
+            QCOMPARE(label->toolTip(), QString());
+        } else {
+            const QString shown = label->text();
+            QVERIFY2(shown.endsWith(QChar(0x2026)) && whole.startsWith(shown.chopped(1)),
+                     qPrintable(shown));
+            QVERIFY(shown.size() > 20); // cut at the panel's edge, not before
+            QCOMPARE(label->toolTip(), whole);
+        }
+        // Within the panel, as far from its right edge as from its left.
+        QVERIFY2(label->geometry().right() < PanWidth - left, qPrintable(label->text()));
+        QCOMPARE(label->x(), left);
+    }
+    // A title that fits again is shown whole and loses the hint.
+    SetPanelTitle(label, QStringLiteral("12: Adr. 31"));
+    QCOMPARE(label->text(), QStringLiteral("12: Adr. 31"));
+    QCOMPARE(label->toolTip(), QString());
+}
+
+int main(int argc, char *argv[])
+{
+    UseOffscreenScreen(1920, 1080); // room for the grown windows below
+    QApplication app(argc, argv);
+    TstPanels test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_panels.moc"

@@ -37,7 +37,8 @@ private slots:
     void enterMovesCursor();
     void okConfirmsAndOtherwiseNothingChanges();
     void ctrlEnterConfirms();
-    void escapeDoesNotClose();
+    void escapeLeavesWithoutOk_data();
+    void escapeLeavesWithoutOk();
     void editorForTheClickedSource();
     void languageOfCaptionsAndHeaders();
     void saveName_data();
@@ -343,16 +344,43 @@ void TstFormProg::ctrlEnterConfirms()
     QVERIFY(!FormProg->isVisible());
 }
 
-void TstFormProg::escapeDoesNotClose()
+void TstFormProg::escapeLeavesWithoutOk_data()
 {
-    showAt(1, 1);
-    selectCellText();
-    type(QStringLiteral("8"));
-    QTest::keyClick(editor(), Qt::Key_Escape);
-    QVERIFY(FormProg->isVisible());
-    QTest::keyClick(FormProg, Qt::Key_Escape);
-    QVERIFY(FormProg->isVisible());
+    QTest::addColumn<bool>("inCell"); // Escape in the open cell editor, or on the dialog
+    QTest::newRow("cell editor") << true;
+    QTest::newRow("dialog") << false;
+}
+
+void TstFormProg::escapeLeavesWithoutOk()
+{
+    QFETCH(bool, inCell);
+    Devices[5].Used = true;
+    Devices[5].Steps[1] = {10, 100, 2};
+    Devices[5].Steps[2] = {20, 200, 0};
+    bool shownAfter = true;
+    QTimer::singleShot(0, this, [&] {
+        showAt(1, 1);
+        selectCellText();
+        type(QStringLiteral("8"));
+        showAt(2, 2);
+        selectCellText();
+        type(QStringLiteral("77"));
+        if (inCell)
+            QTest::keyClick(editor(), Qt::Key_Escape);
+        else
+            QTest::keyClick(FormProg, Qt::Key_Escape);
+        shownAfter = FormProg->isVisible();
+        if (shownAfter)
+            FormProg->done(QDialog::Accepted); // what the source would get if Escape stayed
+    });
+    EditProgram(5);
+    QVERIFY(!shownAfter);
+    QVERIFY(!FormProg->isVisible());
+    // The changed cells do not reach the source; the working copy keeps them.
+    QCOMPARE(Devices[5].Steps[1].Time, 10);
+    QCOMPARE(Devices[5].Steps[2].U, 200.0);
     QCOMPARE(EditSteps[1].Time, 8);
+    QCOMPARE(EditSteps[2].U, 77.0);
 }
 
 void TstFormProg::editorForTheClickedSource()

@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QStringDecoder>
 #include <QTableWidget>
 #include <QTest>
@@ -81,7 +82,8 @@ QList<TRow> WindowRows()
          "Vypnout výstup u všech zařízení", "Switch off for all devices"},
         {"Buttoff hint", [m] { return m->Buttoff->toolTip(); }, "Nastaví 0V pro všechna zařízení",
          "Set 0V for all devices"},
-        {"Page1", [m] { return TabText(m->PageCont, m->Page1); }, " F1 - Hlavní ", " F1 - Main "},
+        {"Page1", [m] { return TabText(m->PageCont, m->ScrollMain); }, " F1 - Hlavní ",
+         " F1 - Main "},
         {"Page2", [m] { return TabText(m->PageCont, m->Page2); }, " F2 - Graf ", " F2 - Graph "},
         {"Page3", [m] { return TabText(m->PageCont, m->Page3); }, " F3 - Komunikace ",
          " F3 - Communications "},
@@ -568,7 +570,7 @@ void TstLanguageTable::czechLettersInRecordingAndExport()
              qPrintable(Hex(cz.left(60))));
     QVERIFY(cz.contains("\r\nOsa Y;"));
     QTest::keyClick(m, Qt::Key_F1);
-    QCOMPARE(m->PageCont->currentWidget(), m->Page1);
+    QCOMPARE(m->PageCont->currentWidget(), m->ScrollMain);
 }
 
 void TstLanguageTable::czechLettersInTheSettingsFile()

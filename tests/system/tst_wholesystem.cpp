@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QSet>
 #include <QTableWidget>
 #include <QTest>
@@ -372,7 +373,7 @@ void TstWholeSystem::twoProgramsRunWithRecording()
     QVERIFY(m->Graf->Series(2)->Active() && m->Graf->Series(3)->Active());
     QVERIFY(!m->Graf->Series(0)->Active());
     QTest::keyClick(m, Qt::Key_F1);
-    QCOMPARE(m->PageCont->currentWidget(), m->Page1);
+    QCOMPARE(m->PageCont->currentWidget(), m->ScrollMain);
 
     // Both start in the same moment.
     QTest::mouseClick(Devices[3].ButtSt, Qt::LeftButton);

@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextStream>
@@ -108,7 +109,7 @@ void ShootAll(WholeProgram &wp, const QString &lang, int programSlot)
     QTabWidget *pages = form->PageCont;
     const QString p = lang + QLatin1Char('-');
 
-    pages->setCurrentWidget(form->Page1);
+    pages->setCurrentWidget(form->ScrollMain);
     Save(form, p + QStringLiteral("main"));
 
     pages->setCurrentWidget(form->Page2);
@@ -126,7 +127,7 @@ void ShootAll(WholeProgram &wp, const QString &lang, int programSlot)
 
     pages->setCurrentWidget(form->Page8);
     Save(form, p + QStringLiteral("about"));
-    pages->setCurrentWidget(form->Page1);
+    pages->setCurrentWidget(form->ScrollMain);
 
     // The connection dialog with a third line about to be opened on its own port.
     FormPripoj->show();
