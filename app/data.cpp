@@ -3,6 +3,7 @@
 #include "afcomport.h"
 #include "chartpage.h"
 #include "global.h"
+#include "guarded.h"
 #include "mainform.h"
 #include "panels.h"
 #include "protocol.h"
@@ -28,7 +29,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         bool handled = false;
-        m_owner->EventsMessage(watched, event, handled);
+        Guarded([&] { m_owner->EventsMessage(watched, event, handled); });
         return false; // the focused control gets every key as well
     }
 
@@ -66,7 +67,7 @@ TDM::TDM(QObject *parent) : TDMBase(parent)
     TSystem->setObjectName(QStringLiteral("TSystem"));
     TSystem->setInterval(ResourcePeriod);
     TSystem->setTimerType(Qt::PreciseTimer);
-    connect(TSystem, &QTimer::timeout, this, &TDM::TSystemTimer);
+    connect(TSystem, &QTimer::timeout, this, [this] { Guarded([this] { TSystemTimer(); }); });
 
     const TAfCPTDataReceivedEvent handlers[4] = {PortADataRecived, PortBDataRecived,
                                                  PortCDataRecived, PortDDataRecived};

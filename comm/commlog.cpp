@@ -3,6 +3,7 @@
 #include "cp1250.h"
 #include "forms.h"
 #include "global.h"
+#include "guarded.h"
 
 #include <QEvent>
 #include <QHash>
@@ -148,7 +149,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (watched == m_memo && event->type() == QEvent::Show)
-            Flush();
+            Guarded([this] { Flush(); });
         return false;
     }
 
