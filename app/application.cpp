@@ -1,9 +1,10 @@
 #include "application.h"
 
+#include "guarded.h"
+
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
-#include <exception>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,16 +38,16 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Ardemo"));
     setOrganizationName(QStringLiteral("Ardemo"));
+    SetHandlerErrorSink(ReportError);
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
 {
+    // The last safety net only: every handler of the program catches its own errors.
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception &e) {
-        ReportError(QString::fromUtf8(e.what()));
     } catch (...) {
-        ReportError(QStringLiteral("Unknown error"));
+        ReportError(CurrentErrorMessage());
     }
     return false;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// The application object. An error that escapes an event handler is shown to the operator
-// and the program goes on, as the default error handler of the forms does.
+// The application object. Handlers report their own errors (guarded.h) to the error box set
+// up here; an error that escapes one all the same is caught as the event ends, shown the
+// same way, and the program goes on.
 
 #include <QApplication>
 #include <QString>

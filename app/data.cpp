@@ -3,6 +3,7 @@
 #include "afcomport.h"
 #include "chartpage.h"
 #include "global.h"
+#include "guarded.h"
 #include "logview.h"
 #include "mainform.h"
 #include "panels.h"
@@ -31,7 +32,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         bool handled = false;
-        m_owner->EventsMessage(watched, event, handled);
+        Guarded([&] { m_owner->EventsMessage(watched, event, handled); });
         return false; // the focused control gets every key as well
     }
 
@@ -72,7 +73,7 @@ TDM::TDM(QObject *parent) : TDMBase(parent)
     TSystem->setObjectName(QStringLiteral("TSystem"));
     TSystem->setInterval(ResourcePeriod);
     TSystem->setTimerType(Qt::PreciseTimer);
-    connect(TSystem, &QTimer::timeout, this, &TDM::TSystemTimer);
+    connect(TSystem, &QTimer::timeout, this, [this] { Guarded([this] { TSystemTimer(); }); });
 
     // A reply shows on its panel and in the log as soon as it is taken, not at the next tick.
     const TAfCPTDataReceivedEvent handlers[4] = {[](QObject *s, int32_t n) {

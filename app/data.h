@@ -42,8 +42,8 @@ public:
     // One pass of the tick. The timer keeps running, so that passes come every period
     // whatever a pass and the timer's own lateness take; a pass that lets events through
     // (a message box) is never entered again meanwhile. A timer found stopped at the end
-    // is started, also when a step raised an error: that error still reaches the default
-    // error handler, and the passes go on.
+    // is started, also when a step raised an error: that error goes on to the caller (the
+    // timer's handler reports it in the error box), and the passes go on.
     void TSystemTimer();
     // Seen for every event of every window before it is delivered: F1..F8 choose the page
     // of the main window. Handled is never set.

@@ -9,6 +9,7 @@
 #include "flags.h"
 #include "formprog.h"
 #include "global.h"
+#include "guarded.h"
 #include "language.h"
 #include "panels.h"
 #include "panelview.h"
@@ -449,19 +450,19 @@ void TFormMain::showEvent(QShowEvent *e)
     TFormMainBase::showEvent(e);
     if (!m_shown && !e->spontaneous()) {
         m_shown = true;
-        FormShow();
+        Guarded([this] { FormShow(); });
     }
 }
 
 void TFormMain::resizeEvent(QResizeEvent *e)
 {
     TFormMainBase::resizeEvent(e);
-    FormResize();
+    Guarded([this] { FormResize(); });
 }
 
 void TFormMain::closeEvent(QCloseEvent *e)
 {
     // A connection dialog left open must not keep the program running.
     e->accept();
-    ButtEndClick();
+    Guarded([this] { ButtEndClick(); });
 }

@@ -4,6 +4,7 @@
 #include "export.h"
 #include "forms.h"
 #include "global.h"
+#include "guarded.h"
 #include "sysutils.h"
 #include "tchart.h"
 
@@ -225,13 +226,15 @@ void BuildChartPage(TFormMainBase *Form)
     Form->UpDownY->OnChanging = UpDownYChanging;
     Form->CB_3d->OnClick = [Form](QObject *) { CB_3dClickOn(Form); };
     QObject::connect(Form->SBar_3D, &QScrollBar::valueChanged, Form,
-                     [Form](int p) { SBar_3DChangeOn(Form, p); });
+                     [Form](int p) { Guarded([&] { SBar_3DChangeOn(Form, p); }); });
     QObject::connect(Form->SBar_Zoom, &QScrollBar::valueChanged, Form,
-                     [Form](int p) { SBar_ZoomChangeOn(Form, p); });
+                     [Form](int p) { Guarded([&] { SBar_ZoomChangeOn(Form, p); }); });
     QObject::connect(Form->SBar_Rot, &QScrollBar::valueChanged, Form,
-                     [Form](int p) { SBar_RotChangeOn(Form, p); });
-    QObject::connect(Form->ButtPrint, &QPushButton::clicked, Form, [] { ButtPrintClick(); });
-    QObject::connect(Form->ButtSaveGraf, &QPushButton::clicked, Form, [] { ButtSaveGrafClick(); });
+                     [Form](int p) { Guarded([&] { SBar_RotChangeOn(Form, p); }); });
+    QObject::connect(Form->ButtPrint, &QPushButton::clicked, Form,
+                     [] { Guarded([] { ButtPrintClick(); }); });
+    QObject::connect(Form->ButtSaveGraf, &QPushButton::clicked, Form,
+                     [] { Guarded([] { ButtSaveGrafClick(); }); });
 
     InitChart3DBars(Form);
 }

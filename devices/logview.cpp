@@ -3,6 +3,7 @@
 #include "commlog.h"
 #include "forms.h"
 #include "global.h"
+#include "guarded.h"
 
 #include <QEvent>
 #include <QPlainTextEdit>
@@ -102,7 +103,7 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Show)
-            FlushLog();
+            Guarded(FlushLog);
         return false;
     }
 };

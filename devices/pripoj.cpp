@@ -6,6 +6,7 @@
 #include "afcomportcore.h"
 #include "forms.h"
 #include "global.h"
+#include "guarded.h"
 #include "panels.h"
 #include "sysutils.h"
 
@@ -85,45 +86,44 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
         QRadioButton *rb = Radio(n);
         connect(rb, &QRadioButton::toggled, this, [this, rb](bool on) {
             if (on)
-                RadioButton1Click(rb);
+                Guarded([&] { RadioButton1Click(rb); });
         });
         QComboBox *cb = Ports(n);
         // Port names are typed or picked whole; an inline completion would exclude a
         // port the operator never meant.
         cb->setCompleter(nullptr);
-        connect(cb->lineEdit(), &QLineEdit::textEdited, this, [this, cb] { ComboBox1Change(cb); });
+        connect(cb->lineEdit(), &QLineEdit::textEdited, this,
+                [this, cb] { Guarded([&] { ComboBox1Change(cb); }); });
         // The port shown tells its device too, picked or typed.
-        connect(cb, &QComboBox::currentTextChanged, this,
-                [this, cb](const QString &text) { cb->setToolTip(PortHint(text)); });
+        connect(cb, &QComboBox::currentTextChanged, this, [this, cb](const QString &text) {
+            Guarded([&] { cb->setToolTip(PortHint(text)); });
+        });
         connect(cb, &QComboBox::activated, this, [this, cb, n] {
-            ComboBox1Change(cb);
-            switch (n) {
-            case 1:
-                ComboBox1Click();
-                break;
-            case 2:
-                ComboBox2Click();
-                break;
-            case 3:
-                ComboBox3Click();
-                break;
-            case 4:
-                ComboBox4Click();
-                break;
-            }
+            Guarded([&] {
+                ComboBox1Change(cb);
+                switch (n) {
+                case 1:
+                    ComboBox1Click();
+                    break;
+                case 2:
+                    ComboBox2Click();
+                    break;
+                case 3:
+                    ComboBox3Click();
+                    break;
+                case 4:
+                    ComboBox4Click();
+                    break;
+                }
+            });
         });
     }
     // A port text that is no number raises the conversion error to the application's error
-    // box; nothing has changed then and the dialog stays open. It is raised again just
-    // after the click, so that it does not unwind through the button's own event handling.
-    connect(ui->Button1, &QPushButton::clicked, this, [this] {
-        try {
-            Button1Click();
-        } catch (...) {
-            RaiseAfterEvent();
-        }
-    });
-    connect(ui->Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    // box; nothing has changed then and the dialog stays open.
+    connect(ui->Button1, &QPushButton::clicked, this,
+            [this] { Guarded([this] { Button1Click(); }); });
+    connect(ui->Button2, &QPushButton::clicked, this,
+            [this] { Guarded([this] { Button2Click(); }); });
     UpdateConnectButton();
 }
 
@@ -167,7 +167,7 @@ void TFormPripoj::showEvent(QShowEvent *e)
         if (QScreen *s = screen())
             move(s->availableGeometry().center() - rect().center());
     }
-    FormShow();
+    Guarded([this] { FormShow(); });
 }
 
 void TFormPripoj::FormShow()

@@ -3,6 +3,7 @@
 
 #include "controls.h"
 #include "forms.h"
+#include "guarded.h"
 #include "panels.h"
 #include "progfile.h"
 #include "sysutils.h"
@@ -116,7 +117,7 @@ public:
             edit->setValidator(new TCellValidator(INT32_MIN, INT32_MAX, edit));
         TFormProg *form = m_form;
         QObject::connect(edit, &QLineEdit::textEdited, form, [form, c, r](const QString &t) {
-            form->TabSetEditText(form->Tab, c, r, t);
+            Guarded([&] { form->TabSetEditText(form->Tab, c, r, t); });
         });
         m_editor = edit;
         m_index = index;
@@ -172,11 +173,9 @@ protected:
             else if (!e->text().isEmpty() && e->text().at(0).isPrint() &&
                      !(e->modifiers() & Qt::ControlModifier))
                 key = e->text().at(0).unicode();
-            if (key) {
-                m_form->TabKeyPress(m_form->Tab, key);
-                if (key == 0)
-                    return true;
-            }
+            // A key whose handling failed is dropped, as one the filter refused.
+            if (key && (!Guarded([&] { m_form->TabKeyPress(m_form->Tab, key); }) || key == 0))
+                return true;
         }
         return QStyledItemDelegate::eventFilter(object, event);
     }
@@ -210,7 +209,9 @@ TFormProg::TFormProg(QWidget *parent)
     for (int c = 0; c < 4; ++c)
         Tab->setColumnWidth(c, ColumnWidths[c]);
     Tab->installEventFilter(this);
-    connect(Tab, &QTableWidget::currentCellChanged, this, &TFormProg::CurrentCellChanged);
+    connect(Tab, &QTableWidget::currentCellChanged, this, [this](int r, int c, int pr, int pc) {
+        Guarded([&] { CurrentCellChanged(r, c, pr, pc); });
+    });
 
     const QStringList filters = {QStringLiteral("all (*)"), QStringLiteral("prg (*.prg)")};
     OpenD = new QFileDialog(this);
@@ -227,21 +228,11 @@ TFormProg::TFormProg(QWidget *parent)
     SaveDial->selectNameFilter(filters.at(0));
     SaveDial->setDefaultSuffix(QString());
 
-    // A load or save error reaches the operator's error box after the click has finished.
-    connect(ButtOpen, &QPushButton::clicked, this, [this] {
-        try {
-            ButtOpenClick();
-        } catch (...) {
-            RaiseAfterEvent();
-        }
-    });
-    connect(ButtSave, &QPushButton::clicked, this, [this] {
-        try {
-            ButtSaveClick();
-        } catch (...) {
-            RaiseAfterEvent();
-        }
-    });
+    // A load or save error reaches the operator's error box.
+    connect(ButtOpen, &QPushButton::clicked, this,
+            [this] { Guarded([this] { ButtOpenClick(); }); });
+    connect(ButtSave, &QPushButton::clicked, this,
+            [this] { Guarded([this] { ButtSaveClick(); }); });
     connect(ButtOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -439,7 +430,7 @@ void TFormProg::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
     if (!e->spontaneous())
-        FormShow();
+        Guarded([this] { FormShow(); });
 }
 
 bool TFormProg::eventFilter(QObject *watched, QEvent *event)
@@ -466,11 +457,8 @@ bool TFormProg::HandleEnter(QKeyEvent *e)
         return true;
     }
     char16_t key = 13;
-    try {
-        TabKeyPress(Tab, key);
-    } catch (...) {
-        RaiseAfterEvent(); // an empty step number: the error box, the cursor stays
-    }
+    // An empty step number: the error box, the cursor stays.
+    Guarded([&] { TabKeyPress(Tab, key); });
     return true;
 }
 

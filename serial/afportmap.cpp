@@ -1,6 +1,7 @@
 #include "afportmap.h"
 
-#include <QFile>
+#include "cp1250.h"
+#include "inifile.h"
 
 #include <sys/stat.h>
 
@@ -11,37 +12,15 @@ namespace {
 std::mutex g_mapMutex;
 QString g_mapFile;
 
-// The value of key COM<number> in section [Ports], or empty. The file may be CP1250; section
-// and key names and the device paths are ASCII, so the bytes are compared as they are.
+// The value of key COM<number> in section [Ports], or empty. Read by the settings file's own
+// reader, so that the file means the same to both. The code page gives every byte a
+// character and back, so a device path comes out with the bytes it has in the file.
 QByteArray LookUp(const QString &file, int number)
 {
-    QFile f(file);
-    if (file.isEmpty() || !f.open(QIODevice::ReadOnly))
+    if (file.isEmpty())
         return {};
-    const QByteArray key = "com" + QByteArray::number(number);
-    bool inPorts = false;
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    for (QByteArray line : lines) {
-        if (line.startsWith("\xEF\xBB\xBF"))
-            line.remove(0, 3);
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
-            continue;
-        if (line.startsWith('[')) {
-            const int close = line.indexOf(']');
-            const QByteArray name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
-            inPorts = name.toLower() == "ports";
-            continue;
-        }
-        const int eq = line.indexOf('=');
-        if (!inPorts || eq < 0 || line.left(eq).trimmed().toLower() != key)
-            continue;
-        QByteArray value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-            value = value.mid(1, value.size() - 2);
-        return value;
-    }
-    return {};
+    return ToCp1250(TIniFile(file).ReadString(QStringLiteral("Ports"),
+                                              QStringLiteral("COM%1").arg(number), QString()));
 }
 
 QByteArray DefaultDevicePath(int number)

@@ -1,5 +1,7 @@
 #include "afsafesync.h"
 
+#include "guarded.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -124,20 +126,21 @@ protected:
         const TAfSyncData data = rec->Data;
         lock.unlock();
 
-        // The waiting thread is released however the handler ends; an exception goes on to
-        // the application's error handler.
-        struct Release
+        // The waiting thread is released however the handler ends, before an error of the
+        // handler is reported: the report may wait for the operator.
+        std::exception_ptr error;
+        try {
+            callback(data);
+        } catch (...) {
+            error = std::current_exception();
+        }
         {
-            SyncTable &T;
-            HandOverRecord &R;
-            ~Release()
-            {
-                std::lock_guard l(T.Mutex);
-                R.Done = true;
-                R.Finished.notify_all();
-            }
-        } release{t, *rec};
-        callback(data);
+            std::lock_guard l(t.Mutex);
+            rec->Done = true;
+            rec->Finished.notify_all();
+        }
+        if (error)
+            Guarded([&] { std::rethrow_exception(error); });
         return true;
     }
 };

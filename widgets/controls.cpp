@@ -1,6 +1,7 @@
 #include "controls.h"
 
-#include <QApplication>
+#include "guarded.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,12 +10,6 @@
 QColor ColorFromRgb(uint32_t rgb)
 {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-void RaiseAfterEvent()
-{
-    QMetaObject::invokeMethod(
-        qApp, [e = std::current_exception()] { std::rethrow_exception(e); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- TPanel
@@ -73,7 +68,7 @@ void TPanel::mouseReleaseEvent(QMouseEvent *e)
 {
     QFrame::mouseReleaseEvent(e);
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && OnClick)
-        OnClick(this);
+        Guarded([this] { OnClick(this); });
 }
 
 void TPanel::resizeEvent(QResizeEvent *e)
@@ -114,14 +109,14 @@ void TLabel::mouseReleaseEvent(QMouseEvent *e)
     QLabel::mouseReleaseEvent(e);
     if (e->button() == Qt::LeftButton && isEnabled() && rect().contains(e->position().toPoint()) &&
         OnClick)
-        OnClick(this);
+        Guarded([this] { OnClick(this); });
 }
 
 void TLabel::mouseMoveEvent(QMouseEvent *e)
 {
     QLabel::mouseMoveEvent(e);
     if (OnMouseMove)
-        OnMouseMove(this);
+        Guarded([this] { OnMouseMove(this); });
 }
 
 // ---------------------------------------------------------------- TStaticText
@@ -172,7 +167,7 @@ TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
 {
     connect(this, &QLineEdit::textChanged, this, [this] {
         if (OnChange)
-            OnChange(this);
+            Guarded([this] { OnChange(this); });
     });
 }
 
@@ -209,9 +204,8 @@ void TEdit::keyPressEvent(QKeyEvent *e)
         QLineEdit::keyPressEvent(e);
         return;
     }
-    OnKeyPress(this, key);
-    if (key == 0)
-        return; // dropped by the filter
+    if (!Guarded([&] { OnKeyPress(this, key); }) || key == 0)
+        return; // dropped by the filter, or the filter failed
     if (key == 13 || key == 10)
         return; // a one-line entry has no line break; the filter did the work
     if (key == 8) {
@@ -227,7 +221,7 @@ TCheckBox::TCheckBox(QWidget *parent) : QCheckBox(parent)
 {
     connect(this, &QCheckBox::clicked, this, [this] {
         if (OnClick)
-            OnClick(this);
+            Guarded([this] { OnClick(this); });
     });
 }
 
@@ -235,7 +229,7 @@ TBitBtn::TBitBtn(QWidget *parent) : QPushButton(parent)
 {
     connect(this, &QPushButton::clicked, this, [this] {
         if (OnClick)
-            OnClick(this);
+            Guarded([this] { OnClick(this); });
     });
 }
 
@@ -244,7 +238,7 @@ TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
     setAutoRaise(true);
     connect(this, &QToolButton::clicked, this, [this] {
         if (OnClick)
-            OnClick(this);
+            Guarded([this] { OnClick(this); });
     });
 }
 
@@ -260,7 +254,7 @@ TCheckListBox::TCheckListBox(QWidget *parent) : QListWidget(parent)
 {
     connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         if (!m_filling && OnClickCheck)
-            OnClickCheck(this, row(item));
+            Guarded([&] { OnClickCheck(this, row(item)); });
     });
 }
 
@@ -309,15 +303,8 @@ TUpDown::TUpDown(QWidget *parent) : QWidget(parent)
         lay->addWidget(b);
     }
     // A text that is no number raises the conversion error on an arrow click.
-    const auto step = [this](int delta) {
-        try {
-            StepBy(delta);
-        } catch (...) {
-            RaiseAfterEvent();
-        }
-    };
-    connect(up, &QToolButton::clicked, this, [step] { step(1); });
-    connect(down, &QToolButton::clicked, this, [step] { step(-1); });
+    connect(up, &QToolButton::clicked, this, [this] { Guarded([this] { StepBy(1); }); });
+    connect(down, &QToolButton::clicked, this, [this] { Guarded([this] { StepBy(-1); }); });
 }
 
 void TUpDown::SetAssociate(TEdit *edit)

@@ -3,7 +3,8 @@
 // Small widget classes that stand for the form controls of the panels and dialogs. Each
 // carries its event handlers as plain callables, so that a clone of a template control
 // can be wired to exactly the handlers of the template (handlers find their source from
-// the Sender they are given).
+// the Sender they are given). A handler's error goes to the error box (guarded.h) and ends
+// the handler, not the event that raised it.
 
 #include <QCheckBox>
 #include <QColor>
@@ -16,15 +17,11 @@
 #include <functional>
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
-// Key is the typed character (8 Backspace, 10 line feed, 13 Enter); setting it to 0 drops it.
+// Key is the typed character (8 Backspace, 10 line feed, 13 Enter); setting it to 0 drops it,
+// and so does an error of the handler.
 using TKeyPressEvent = std::function<void(QObject *Sender, char16_t &Key)>;
 
 QColor ColorFromRgb(uint32_t rgb);
-
-// Call inside a catch block of a widget's signal handler: the error is raised again from
-// the event loop just after the event, so that it reaches the application's error box
-// without unwinding through the widget's own event handling.
-void RaiseAfterEvent();
 
 class TPanel : public QFrame
 {

@@ -8,6 +8,7 @@
 #include "data.h"
 #include "formprog.h"
 #include "global.h"
+#include "guarded.h"
 #include "mainform.h"
 #include "pripoj.h"
 #include "settings.h"
@@ -36,6 +37,8 @@ struct TAppFixture
         if (!content.isNull())
             WriteFile(iniFile(), content);
         SetSettingsFileName(iniFile());
+        // As the application does at start-up, whatever application object the test has.
+        SetHandlerErrorSink(ReportError);
         DM = new TDM;
         auto *form = new TFormMain;
         FormPripoj = new TFormPripoj(form);

@@ -57,6 +57,16 @@ private slots:
         QTest::newRow("no line end") << QByteArray("[Setup]\nLang=en") << "en";
         QTest::newRow("next section ends it")
             << QByteArray("[Setup]\nX=1\n[Ports]\nLang=en\n") << "def";
+        QTest::newRow("apostrophes") << QByteArray("[Setup]\nLang='e n'\n") << "e n";
+        QTest::newRow("byte order mark")
+            << QByteArray("\xEF\xBB\xBF[Setup]\r\nLang=en\r\n") << "en";
+        QTest::newRow("section again later")
+            << QByteArray("[Setup]\nX=1\n[Ports]\nLang=cz\n[setup]\nLang=en\n") << "en";
+        QTest::newRow("first of two sections")
+            << QByteArray("[Setup]\nLang=en\n[Setup]\nLang=cz\n") << "en";
+        QTest::newRow("header without bracket") << QByteArray("[Setup\nLang=en\n") << "en";
+        QTest::newRow("no-break space is no blank")
+            << QByteArray("[Setup]\nLang= en\xA0\n") << QStringLiteral("en\u00A0");
     }
     void readsValues()
     {
@@ -64,6 +74,24 @@ private slots:
         QFETCH(QString, expected);
         QVERIFY(WriteFile(m_file, content));
         QCOMPARE(TIniFile(m_file).ReadString("Setup", "Lang", "def"), expected);
+    }
+
+    // A section written twice: a key is replaced where it stands, a new one goes into the
+    // first part, and both read back.
+    void repeatedSectionWritten()
+    {
+        QVERIFY(WriteFile(m_file, "\xEF\xBB\xBF[Setup]\r\nMaxX=10\r\n\r\n[Ports]\r\nCOM1=/dev/a\r\n"
+                                  "[Setup]\r\nLang=cz\r\n"));
+        TIniFile ini(m_file);
+        ini.WriteString("Setup", "Lang", "en");
+        ini.WriteInteger("Setup", "MaxY", 40);
+        QCOMPARE(
+            ReadFile(m_file),
+            QByteArray("\xEF\xBB\xBF[Setup]\r\nMaxX=10\r\nMaxY=40\r\n\r\n[Ports]\r\nCOM1=/dev/a\r\n"
+                       "[Setup]\r\nLang=en\r\n"));
+        QCOMPARE(ini.ReadString("Setup", "Lang", "def"), QStringLiteral("en"));
+        QCOMPARE(ini.ReadInteger("Setup", "MaxY", 0), 40);
+        QCOMPARE(ini.ReadInteger("Setup", "MaxX", 0), 10);
     }
 
     void longValueIsCut()

@@ -1,8 +1,11 @@
 #pragma once
 
-// An application that treats an error escaping an event handler as the program's default
-// error handler does (the handler ends, the program goes on), keeping the message for the
-// test instead of showing it. Base is QCoreApplication or QApplication.
+// An application that treats a handler's error as the program does (the handler ends, the
+// program goes on), keeping the message for the test instead of showing it: the handlers'
+// error reporter and, as the last safety net, the event dispatch both add to CaughtErrors.
+// Base is QCoreApplication or QApplication.
+
+#include "guarded.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -16,7 +19,10 @@ inline QStringList CaughtErrors;
 template <class Base> class TCatchingApp : public Base
 {
 public:
-    using Base::Base;
+    TCatchingApp(int &argc, char **argv) : Base(argc, argv)
+    {
+        SetHandlerErrorSink([](const QString &m) { CaughtErrors << m; });
+    }
     bool notify(QObject *receiver, QEvent *event) override
     {
         try {

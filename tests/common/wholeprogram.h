@@ -11,6 +11,7 @@
 #include "data.h"
 #include "formprog.h"
 #include "global.h"
+#include "guarded.h"
 #include "mainform.h"
 #include "pripoj.h"
 #include "settings.h"
@@ -71,6 +72,8 @@ public:
             return err;
         // Errors go to a list instead of a message box, so nothing waits for a click.
         SetErrorReporter([this](const QString &m) { m_errors << m; });
+        // Handlers report to it as in the program, whatever application object the test has.
+        SetHandlerErrorSink(ReportError);
         SetSettingsFileName(IniPath());
         DM = new TDM;
         new TFormMain; // becomes FormMain; reads the settings as it is created

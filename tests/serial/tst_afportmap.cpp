@@ -1,4 +1,6 @@
 #include "afportmap.h"
+#include "cp1250.h"
+#include "inifile.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -53,6 +55,61 @@ private slots:
                                  "[Other]\r\nCOM15=/dev/nothing\r\n"));
         AfSetPortMapFile(m_ini);
         QCOMPARE(AfPortDevicePath(number), path);
+    }
+
+    // A file as a technician may leave it, read for one port: the port opens the device the
+    // settings reader finds in [Ports], and the settings beside it read as well.
+    void sameAnswerAsTheSettingsReader_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QByteArray>("path");
+        const QByteArray setup = "[Setup]\nLang=en\n";
+        QTest::newRow("byte order mark")
+            << "\xEF\xBB\xBF" + setup + "[Ports]\r\nCOM1=/dev/ttyUSB0\r\n"
+            << 1 << QByteArray("/dev/ttyUSB0");
+        QTest::newRow("mark in front of the section")
+            << setup + "\xEF\xBB\xBF[Ports]\nCOM1=/dev/ttyUSB0\n"
+            << 1 << QByteArray("/dev/ttyUSB0");
+        QTest::newRow("repeated section, key in the second")
+            << "[Ports]\nCOM1=/dev/ttyUSB0\n" + setup + "[Ports]\nCOM2=/dev/ttyACM0\n"
+            << 2 << QByteArray("/dev/ttyACM0");
+        QTest::newRow("repeated key: the first counts")
+            << "[Ports]\nCOM1=/dev/ttyUSB0\n" + setup + "[ports]\nCOM1=/dev/ttyUSB9\n"
+            << 1 << QByteArray("/dev/ttyUSB0");
+        QTest::newRow("lower-case key and section") << setup + "[ports]\ncom3=/dev/ttyUSB3\n"
+                                                    << 3 << QByteArray("/dev/ttyUSB3");
+        QTest::newRow("quoted path") << setup + "[Ports]\nCOM3=\"/dev/ttyACM0\"\n"
+                                     << 3 << QByteArray("/dev/ttyACM0");
+        QTest::newRow("path in apostrophes") << setup + "[Ports]\nCOM3='/dev/ttyACM0'\n"
+                                             << 3 << QByteArray("/dev/ttyACM0");
+        QTest::newRow("comment lines")
+            << setup + "[Ports]\n; COM1=/dev/old\n# COM1=/dev/older\nCOM1=/dev/ttyUSB1\n"
+            << 1 << QByteArray("/dev/ttyUSB1");
+        QTest::newRow("LF ends, no last line end")
+            << setup + "[Ports]\nCOM2=/dev/pts/4" << 2 << QByteArray("/dev/pts/4");
+        QTest::newRow("header without its bracket") << setup + "[Ports\nCOM5=/dev/ttyUSB5\n"
+                                                    << 5 << QByteArray("/dev/ttyUSB5");
+        // A name in UTF-8 or in the code page: the bytes go to the system as they stand, the
+        // last byte of a UTF-8 "à" (a no-break space in the code page) included.
+        QTest::newRow("bytes beyond ASCII")
+            << setup + "[Ports]\nCOM6=/dev/serial/by-id/usb-Zdroj_\xE8\xC4\x8D\xC3\xA0\n"
+            << 6 << QByteArray("/dev/serial/by-id/usb-Zdroj_\xE8\xC4\x8D\xC3\xA0");
+    }
+    void sameAnswerAsTheSettingsReader()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, number);
+        QFETCH(QByteArray, path);
+        QVERIFY(WriteFile(m_ini, content));
+        AfSetPortMapFile(m_ini);
+        QCOMPARE(AfPortDevicePath(number), path);
+        const TIniFile ini(m_ini);
+        const QString key = QStringLiteral("COM%1").arg(number);
+        const QByteArray value = ToCp1250(ini.ReadString("Ports", key, QString()));
+        QCOMPARE(value.isEmpty() ? "/dev/ttyS" + QByteArray::number(number - 1) : value, path);
+        QCOMPARE(AfPortInfo(number).Mapped, !value.isEmpty());
+        QCOMPARE(ini.ReadString("Setup", "Lang", "def"), QStringLiteral("en"));
     }
 
     void readAgainAtEveryOpen()

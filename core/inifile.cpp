@@ -8,9 +8,33 @@
 
 namespace {
 
-bool IsBlank(const QString &s)
+// The blanks around names and values are ASCII white space only: a value's own characters,
+// a device path's bytes among them, are kept as they are.
+bool IsBlankChar(QChar c)
 {
-    return s.trimmed().isEmpty();
+    return c == QLatin1Char(' ') || (c >= QLatin1Char('\t') && c <= QLatin1Char('\r'));
+}
+
+QString TrimBlanks(const QString &s)
+{
+    qsizetype begin = 0, end = s.size();
+    while (begin < end && IsBlankChar(s[begin]))
+        ++begin;
+    while (end > begin && IsBlankChar(s[end - 1]))
+        --end;
+    return s.mid(begin, end - begin);
+}
+
+// A UTF-8 byte order mark, which an editor may put in front of the file (or of a piece
+// appended from another file), is no part of the line.
+QByteArray WithoutBom(const QByteArray &raw)
+{
+    return raw.startsWith("\xEF\xBB\xBF") ? raw.mid(3) : raw;
+}
+
+bool IsBlank(const QByteArray &raw)
+{
+    return TrimBlanks(FromCp1250(WithoutBom(raw))).isEmpty();
 }
 
 // The parts of one decoded line.
@@ -24,23 +48,22 @@ struct TParsed
 TParsed Parse(const QByteArray &raw)
 {
     TParsed p;
-    const QString line = FromCp1250(raw).trimmed();
+    const QString line = TrimBlanks(FromCp1250(WithoutBom(raw)));
     if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
         return p;
     if (line.startsWith(QLatin1Char('['))) {
+        // A header that lacks its closing bracket still names its section.
         const qsizetype close = line.indexOf(QLatin1Char(']'));
-        if (close > 0) {
-            p.kind = TParsed::Section;
-            p.name = line.mid(1, close - 1).trimmed();
-        }
+        p.kind = TParsed::Section;
+        p.name = TrimBlanks(line.mid(1, close < 0 ? -1 : close - 1));
         return p;
     }
     const qsizetype eq = line.indexOf(QLatin1Char('='));
     if (eq <= 0)
         return p; // not a key line: kept, never matched
     p.kind = TParsed::Key;
-    p.name = line.left(eq).trimmed();
-    p.value = line.mid(eq + 1).trimmed();
+    p.name = TrimBlanks(line.left(eq));
+    p.value = TrimBlanks(line.mid(eq + 1));
     return p;
 }
 
@@ -57,7 +80,7 @@ QString StoredValue(const QString &value)
     const bool quoted = value.size() >= 2 &&
                         (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
                         value.back() == value.front();
-    if (quoted || value.trimmed() != value)
+    if (quoted || TrimBlanks(value) != value)
         return QLatin1Char('"') + value + QLatin1Char('"');
     return value;
 }
@@ -87,20 +110,22 @@ TIniFile::TLines TIniFile::load() const
 TIniFile::TFound TIniFile::find(const TLines &lines, const QString &section, const QString &key)
 {
     TFound found;
+    // A section written twice (a piece added by hand at the end of the file) reads as one:
+    // its keys are looked for in every part, and new keys go into the first.
     bool inSection = false;
+    bool inFirst = false;
     for (int i = 0; i < int(lines.raw.size()); ++i) {
         const TParsed p = Parse(lines.raw[i]);
         if (p.kind == TParsed::Section) {
-            if (inSection)
-                break; // the first section of that name is the one used
             inSection = SameName(p.name, section);
-            if (inSection)
+            inFirst = inSection && found.sectionLine < 0;
+            if (inFirst)
                 found.sectionLine = found.lastLine = i;
             continue;
         }
         if (!inSection)
             continue;
-        if (!IsBlank(FromCp1250(lines.raw[i])))
+        if (inFirst && !IsBlank(lines.raw[i]))
             found.lastLine = i;
         if (p.kind == TParsed::Key && found.keyLine < 0 && SameName(p.name, key)) {
             found.keyLine = i;
@@ -170,7 +195,7 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
         lines.raw.insert(lines.raw.begin() + f.lastLine + 1,
                          ToCp1250(key + QLatin1Char('=') + value));
     } else {
-        if (!lines.raw.empty() && !IsBlank(FromCp1250(lines.raw.back())))
+        if (!lines.raw.empty() && !IsBlank(lines.raw.back()))
             lines.raw.emplace_back();
         lines.raw.push_back(ToCp1250(QLatin1Char('[') + section + QLatin1Char(']')));
         lines.raw.push_back(ToCp1250(key + QLatin1Char('=') + value));

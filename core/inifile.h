@@ -26,17 +26,21 @@ public:
     QString FileName() const { return m_fileName; }
 
     // Section and key names compare without regard to case, as the profile functions do.
-    // A value is read without the blanks around it and without one pair of enclosing
-    // quotes, and is cut to MaxValueLength characters.
+    // A value is read without the blanks (ASCII white space) around it and without one pair
+    // of enclosing quotes or apostrophes, and is cut to MaxValueLength characters. A UTF-8
+    // byte order mark at the start of a line is skipped, a section header without its
+    // closing bracket still counts, and a section that appears more than once reads as one:
+    // the first appearance of a key in any of its parts is the one read and written.
     QString ReadString(const QString &section, const QString &key, const QString &def) const;
     // Decimal, or hexadecimal after "0x"/"0X"; anything else gives def.
     int32_t ReadInteger(const QString &section, const QString &key, int32_t def) const;
     bool ValueExists(const QString &section, const QString &key) const;
 
     // A value with blanks around it or enclosing quotes is written inside quotes, so that
-    // it reads back unchanged. Replaces the key's value in place, or adds the key at the end of its
-    // section, or adds the section at the end of the file. Throws EIniFileException("Unable to
-    // write to <file>") when the file cannot be written; the file is then left as it was.
+    // it reads back unchanged. Replaces the key's value in place, or adds the key at the end of
+    // (the first part of) its section, or adds the section at the end of the file. Throws
+    // EIniFileException("Unable to write to <file>") when the file cannot be written; the file is
+    // then left as it was.
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int32_t value);
 
