@@ -2,6 +2,7 @@
 
 #include "cp1250.h"
 #include "global.h"
+#include "strtable.h"
 
 namespace {
 
@@ -98,6 +99,25 @@ void LogNoAnswer(int Line)
 {
     if (IsLine(Line))
         Answer(Line, Prefix(Line) + TextNoAnswer);
+}
+
+void LogSearchSent(int Line, int Address, const QByteArray &Frame)
+{
+    if (IsLine(Line))
+        Begin(Line, LoadMessage(sSearchLog).arg(Address) + LogText(Frame), QString());
+}
+
+void LogSearchReceived(int Line, int Address, const QByteArray &Reply)
+{
+    if (IsLine(Line))
+        Answer(Line, LoadMessage(sSearchLog).arg(Address) + LogText(Reply));
+}
+
+void LogSearchNoAnswer(int Line, int Address)
+{
+    // "Hledání, adr.5: " and the language's "Neodpovídá" without its own ": ".
+    if (IsLine(Line))
+        Answer(Line, LoadMessage(sSearchLog).arg(Address) + LoadMessage(sNoAnswer).mid(2));
 }
 
 void LogNote(int Line, const QString &Text)

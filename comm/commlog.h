@@ -27,6 +27,10 @@ struct TLineLog
 void LogSent(int Line, const QByteArray &Frame);
 void LogReceived(int Line, const QByteArray &Reply);
 void LogNoAnswer(int Line);
+// The search's request to an address and its answer.
+void LogSearchSent(int Line, int Address, const QByteArray &Frame);
+void LogSearchReceived(int Line, int Address, const QByteArray &Reply);
+void LogSearchNoAnswer(int Line, int Address);
 // An entry of the line itself (not a request), e.g. that its device went or came back.
 void LogNote(int Line, const QString &Text);
 

@@ -4,6 +4,7 @@
 #include "commlog.h"
 #include "conversation.h"
 #include "global.h"
+#include "search.h"
 #include "services.h"
 
 #include <cctype>
@@ -36,6 +37,15 @@ bool FromOtherSource(const QString &reply, int address)
 void CompleteReply(int Line)
 {
     TLines &ln = Lines[Line];
+    if (SearchWaiting(Line)) {
+        // The answer to the search's request: the line may go on after the short pause.
+        LogSearchReceived(Line, SearchOf(Line).Asking, ln.RxBuf.toLatin1());
+        SearchReply(Line, ln.RxBuf);
+        ln.RxBuf.clear();
+        ln.Waiting = false;
+        ln.Countdown = ReplyPause;
+        return;
+    }
     const int s = ln.Cur;
     if (!IsSlot(s) || !Devices[s].Used) {
         // Stray characters on a line nobody is served on: nothing to credit them to.

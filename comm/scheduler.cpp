@@ -4,6 +4,7 @@
 #include "commlog.h"
 #include "global.h"
 #include "protocol.h"
+#include "search.h"
 #include "services.h"
 #include "sysutils.h"
 
@@ -16,6 +17,32 @@ bool IsSlot(int s)
 bool IsLine(int l)
 {
     return l >= 1 && l <= MaxLines;
+}
+
+// The search's turn on a free line: its request written and its answer window begun.
+bool SendSearchRequest(int Line)
+{
+    QByteArray frame;
+    if (!SearchTakesTurn(Line, &frame)) {
+        // A line that only a search had opened goes quiet again once the search is over.
+        if (!Searching(Line) && Lines[Line].Cur == NoDevice)
+            if (TAfComPort *port = LinePort(Line); port && port->Active())
+                port->Close();
+        return false;
+    }
+    TLines &ln = Lines[Line];
+    ClearReply(Line);
+    if (TAfComPort *port = LinePort(Line)) {
+        try {
+            port->WriteString(frame);
+        } catch (const EAfComPortError &) {
+        } catch (const EAfComPortCoreError &) {
+        }
+    }
+    ln.Waiting = true;
+    ln.Countdown = SearchWindow;
+    LogSearchSent(Line, SearchOf(Line).Asking, frame);
+    return true;
 }
 
 } // namespace
@@ -43,6 +70,15 @@ void ServeLine(int Line)
         ln.Countdown -= interval;
         return;
     }
+    if (ln.Waiting && SearchWaiting(Line)) {
+        // The searched address did not answer: on a line of its own the next one is asked
+        // at once, on a line with sources they have their turn first.
+        ln.Waiting = false;
+        LogSearchNoAnswer(Line, SearchOf(Line).Asking);
+        SearchNoAnswer(Line);
+    }
+    if (!ln.Waiting && SendSearchRequest(Line))
+        return;
     const int cur = ln.Cur;
     if (IsSlot(cur) && RemoveReq[cur]) {
         RemoveSource(cur);
@@ -93,6 +129,6 @@ void SendRequest(int Slot)
 void ServeLines()
 {
     for (int l = 1; l <= MaxLines; ++l)
-        if (Lines[l].Cur != NoDevice)
+        if (Lines[l].Cur != NoDevice || Searching(l))
             ServeLine(l);
 }

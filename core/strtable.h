@@ -70,6 +70,13 @@ enum TStrId {
     sConnect,
     sCancel,
     sNoFreeAddress,
+    sSearch,
+    sSearchStop,
+    sSearchHint,
+    sAddAll,
+    sSearchProgress,
+    sSearchDone,
+    sSearchLog,
     // program editor
     sOpen,
     sSave,

@@ -4,19 +4,25 @@
 #include "ui_pripoj.h"
 
 #include "afcomportcore.h"
+#include "connect.h"
 #include "forms.h"
 #include "global.h"
 #include "guarded.h"
 #include "panels.h"
+#include "search.h"
 #include "sysutils.h"
 
 #include <QApplication>
 #include <QColorDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <afcomport.h>
 #include <afportmap.h>
 
@@ -52,6 +58,9 @@ void FillAddressList(int Line)
 }
 
 namespace {
+// The search's buttons and progress below the dialog's own controls.
+constexpr int SearchRowHeight = 56;
+
 int LineOfName(const QObject *o)
 {
     const QString name = o ? o->objectName() : QString();
@@ -71,7 +80,33 @@ TFormPripoj::TFormPripoj(QWidget *parent) : QDialog(parent), ui(new Ui::TFormPri
     if (!FormPripoj)
         FormPripoj = this;
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(211, 227);
+    // The search's row below the dialog's own controls: its buttons, then its progress.
+    setFixedSize(211, 227 + SearchRowHeight);
+    m_search = new QPushButton(LoadStr(sSearch, lsCzech), this);
+    m_search->setObjectName(QStringLiteral("ButtSearch"));
+    m_search->setGeometry(24, 224, 75, 25);
+    m_search->setToolTip(LoadStr(sSearchHint, lsCzech));
+    m_addAll = new QPushButton(LoadStr(sAddAll, lsCzech), this);
+    m_addAll->setObjectName(QStringLiteral("ButtAddAll"));
+    m_addAll->setGeometry(112, 224, 75, 25);
+    m_addAll->setEnabled(false);
+    m_searchText = new QLabel(this);
+    m_searchText->setObjectName(QStringLiteral("LabSearch"));
+    m_searchText->setGeometry(8, 254, 193, 14);
+    m_searchBar = new QProgressBar(this);
+    m_searchBar->setObjectName(QStringLiteral("SearchBar"));
+    m_searchBar->setGeometry(8, 270, 193, 10);
+    m_searchBar->setTextVisible(false);
+    m_searchBar->hide();
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setInterval(100);
+    connect(m_search, &QPushButton::clicked, this,
+            [this] { Guarded([this] { ButtSearchClick(); }); });
+    connect(m_addAll, &QPushButton::clicked, this,
+            [this] { Guarded([this] { ButtAddAllClick(); }); });
+    connect(m_searchTimer, &QTimer::timeout, this, [this] { Guarded([this] { ShowSearch(); }); });
+    // The found sources' types widen the address list beyond its box.
+    ui->SelAdr->view()->setMinimumWidth(150);
 
     ui->PanelColor->SetBevels(TPanel::bvNone, TPanel::bvRaised);
     ui->PanelColor->setLineWidth(2);
@@ -235,8 +270,12 @@ QString TFormPripoj::PortHint(const QString &portText)
 void TFormPripoj::FillAddressList(int Line)
 {
     ui->SelAdr->clear();
+    // An address the search heard from carries the type that answered: "5 — ZDR300-S".
+    const QMap<int, QString> &found = SearchOf(Line).Found;
     for (int a : FreeAddresses(Line))
-        ui->SelAdr->addItem(QString::number(a));
+        ui->SelAdr->addItem(found.contains(a) ? QStringLiteral("%1 — %2").arg(a).arg(found[a])
+                                              : QString::number(a),
+                            a);
     if (ui->SelAdr->count())
         ui->SelAdr->setCurrentIndex(0);
     UpdateConnectButton();
@@ -249,6 +288,14 @@ void TFormPripoj::UpdateConnectButton()
     const bool haveAddress = ui->SelAdr->count() > 0;
     ui->Button1->setEnabled(m_portChosen && haveAddress);
     ui->LabFull->setVisible(!haveAddress);
+    const int line = SelectedLine();
+    if (m_search && !Searching(line)) {
+        m_search->setEnabled((m_portChosen || PortOpen(line)) && haveAddress);
+        int waiting = 0;
+        for (int a : SearchOf(line).Found.keys())
+            waiting += FreeAddresses(line).contains(a) ? 1 : 0;
+        m_addAll->setEnabled(waiting > 0);
+    }
 }
 
 void TFormPripoj::RadioButton1Click(QObject *Sender)
@@ -312,7 +359,7 @@ void TFormPripoj::Button1Click()
 {
     if (ui->SelAdr->currentIndex() < 0)
         return; // no free address on the line: nothing can be connected
-    const int address = ui->SelAdr->currentText().toInt();
+    const int address = ui->SelAdr->currentData().toInt();
     int slot = LowestFreeSlot();
     if (!slot)
         slot = MaxDevices;
@@ -374,6 +421,111 @@ void TFormPripoj::Button1Click()
     close();
 }
 
+int TFormPripoj::PortNumber(int line) const
+{
+    return StrToInt(Ports(line)->currentText().mid(4, 2));
+}
+
+bool TFormPripoj::OpenForSearch(int line)
+{
+    TAfComPort *port = DM ? DM->Port(line) : nullptr;
+    if (port && port->Active() && !(port->Core() && port->Core()->DeviceLost()))
+        return true;
+    const int com = PortNumber(line); // throws before anything has changed
+    try {
+        if (!port)
+            throw std::runtime_error("no port");
+        if (port->Active())
+            port->Close();
+        port->SetComNumber(static_cast<uint16_t>(com));
+        port->Open();
+    } catch (...) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             QStringLiteral("Linka %1 nelze otevřít.").arg(line));
+        return false;
+    }
+    if (FormMain && FormMain->ControlLines)
+        FormMain->ControlLines->setTabVisible(line - 1, true);
+    return true;
+}
+
+void TFormPripoj::ButtSearchClick()
+{
+    const int line = SelectedLine();
+    if (Searching(line)) {
+        StopSearch(line);
+        ShowSearch();
+        return;
+    }
+    const QList<int> free = FreeAddresses(line);
+    if (free.isEmpty() || !OpenForSearch(line))
+        return;
+    m_searchLine = line;
+    StartSearch(line, free);
+    m_searchTimer->start();
+    ShowSearch();
+}
+
+void TFormPripoj::ShowSearch()
+{
+    const int line = m_searchLine;
+    const TLineSearch &s = SearchOf(line);
+    const bool running = Searching(line);
+    const TLangSet set = m_lang;
+    m_search->setText(LoadStr(running ? sSearchStop : sSearch, set));
+    // While a line is searched the others wait; then the lines in use, the first line not in
+    // use and the searched one can be chosen again.
+    int first = 0;
+    for (int n = 1; n <= 4 && !first; ++n)
+        if (!PortOpen(n))
+            first = n;
+    for (int n = 1; n <= 4; ++n)
+        Radio(n)->setEnabled(running ? n == line : PortOpen(n) || n == first || n == line);
+    m_searchBar->setVisible(running);
+    m_searchBar->setRange(0, qMax(1, s.Total));
+    m_searchBar->setValue(s.Asked);
+    if (running) {
+        m_searchText->setText(LoadStr(sSearchProgress, set)
+                                  .arg(s.Asking >= 0 ? s.Asking : s.ToAsk.value(0))
+                                  .arg(s.Asked)
+                                  .arg(s.Total));
+        return;
+    }
+    m_searchTimer->stop();
+    m_searchText->setText(line ? LoadStr(sSearchDone, set).arg(s.Found.size()) : QString());
+    if (SelectedLine() == line) {
+        const int keep = ui->SelAdr->currentData().toInt();
+        FillAddressList(line);
+        if (const int i = ui->SelAdr->findData(keep); i >= 0)
+            ui->SelAdr->setCurrentIndex(i);
+    }
+    UpdateConnectButton();
+}
+
+void TFormPripoj::ButtAddAllClick()
+{
+    const int line = SelectedLine();
+    if (Searching(line))
+        return;
+    const QList<int> found = SearchOf(line).Found.keys(); // ascending
+    for (int address : found) {
+        if (!FreeAddresses(line).contains(address))
+            continue; // connected meanwhile
+        if (DeviceCount >= MaxDevices) {
+            DeviceLimitReached(); // the message, once; the rest stay unconnected
+            break;
+        }
+        const int com = LineNeedsPort(line) ? PortNumber(line) : 0;
+        QString error;
+        if (!ConnectSource(line, com, address, DefaultSourceColor(LowestFreeSlot()), &error)) {
+            if (!error.isEmpty())
+                QMessageBox::warning(this, QCoreApplication::applicationName(), error);
+            break;
+        }
+    }
+    close();
+}
+
 void TFormPripoj::Button2Click()
 {
     close();
@@ -392,5 +544,9 @@ void TFormPripoj::ApplyLanguage(TLangSet Set)
     ui->Button2->setText(LoadStr(sCancel, Set));
     ui->LabFull->setText(LoadStr(sNoFreeAddress, Set));
     m_lang = Set;
+    m_search->setToolTip(LoadStr(sSearchHint, Set));
+    m_addAll->setText(LoadStr(sAddAll, Set));
+    if (!m_searchLine || !Searching(m_searchLine))
+        m_search->setText(LoadStr(sSearch, Set));
     ShowPortDevices();
 }

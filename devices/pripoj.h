@@ -13,7 +13,11 @@ namespace Ui {
 class TFormPripoj;
 }
 class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
 class QRadioButton;
+class QTimer;
 
 class TFormPripoj : public QDialog
 {
@@ -37,6 +41,12 @@ public:
     // EConvertError before anything changes.
     void Button1Click();
     void Button2Click();
+    // The line search: starts asking the selected line's free addresses, or stops it.
+    void ButtSearchClick();
+    // Connects every source the search found, in address order, each in the next free slot.
+    void ButtAddAllClick();
+    // Progress and result of the search, from the line's search state.
+    void ShowSearch();
 
     // Fills the address list with the addresses free on the line.
     void FillAddressList(int Line);
@@ -54,6 +64,11 @@ private:
     QRadioButton *Radio(int line) const;
     QComboBox *Ports(int line) const;
     void UpdateConnectButton();
+    // The port number of the line's port text ("Com 07" is 7); throws when it names none.
+    int PortNumber(int line) const;
+    // Opens the line's port for a search when the line has none open; false (the operator
+    // told) when it cannot be opened.
+    bool OpenForSearch(int line);
     // "COM3 → /dev/ttyUSB0 (present)" for a port text, from the look of the last showing.
     QString PortHint(const QString &portText);
 
@@ -62,6 +77,12 @@ private:
     bool m_centred = false;
     TLangSet m_lang = lsCzech;       // the set of the texts shown; the form starts in Czech
     QHash<int, QString> m_portHints; // by COM number
+    QPushButton *m_search = nullptr;
+    QPushButton *m_addAll = nullptr;
+    QLabel *m_searchText = nullptr;
+    QProgressBar *m_searchBar = nullptr;
+    QTimer *m_searchTimer = nullptr;
+    int m_searchLine = 0; // the line searched last
 };
 
 extern TFormPripoj *FormPripoj;

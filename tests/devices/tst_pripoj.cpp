@@ -2,7 +2,9 @@
 #include "devicefixture.h"
 
 #include "afportmap.h"
+#include "frame.h"
 #include "pripoj.h"
+#include "search.h"
 #include "sysutils.h"
 #include "testfiles.h"
 
@@ -92,6 +94,8 @@ private slots:
     void portTextNotANumber();
     void refusals();
     void portDevicesInHints();
+    void searchMarksAndAddsAll_data();
+    void searchMarksAndAddsAll();
 };
 
 void TstPripoj::layoutAndLanguage()
@@ -99,7 +103,8 @@ void TstPripoj::layoutAndLanguage()
     DeviceFixture f;
     Dialog d;
     QCOMPARE(FormPripoj, &d.form);
-    QCOMPARE(d.form.size(), QSize(211, 227));
+    // 211 × 227 for the dialog's own controls, and the search's row below them.
+    QCOMPARE(d.form.size(), QSize(211, 227 + 56));
     QVERIFY(!(d.form.windowFlags() & Qt::WindowCloseButtonHint));
     auto at = [&](const char *name) { return d.form.findChild<QWidget *>(name)->geometry(); };
     QCOMPARE(at("Bevel1"), QRect(8, 8, 193, 129));
@@ -454,6 +459,68 @@ void TstPripoj::portDevicesInHints()
     d.form.ApplyLanguage(lsCzech);
     QCOMPARE(hint(2, "Com 04"), expected(4, gone, "nalezeno"));
     d.form.hide();
+}
+
+void TstPripoj::searchMarksAndAddsAll_data()
+{
+    QTest::addColumn<int>("before");   // sources connected on line B beforehand
+    QTest::addColumn<int>("added");    // sources "Add all" connects on line A
+    QTest::addColumn<bool>("refused"); // the 50-source message shown
+    QTest::newRow("empty station") << 0 << 3 << false;
+    QTest::newRow("room for two") << 48 << 2 << true;
+}
+
+void TstPripoj::searchMarksAndAddsAll()
+{
+    QFETCH(int, before);
+    QFETCH(int, added);
+    QFETCH(bool, refused);
+    DeviceFixture f;
+    for (int i = 1; i <= before; ++i)
+        f.Connect(i, 2 + (i - 1) / 32, (i - 1) % 32);
+    Dialog d;
+    d.form.show();
+    d.Pick(1, "Com 07");
+    d.radio[1]->click();
+    auto *search = d.form.findChild<QPushButton *>("ButtSearch");
+    auto *addAll = d.form.findChild<QPushButton *>("ButtAddAll");
+    QVERIFY(search->isEnabled() && !addAll->isEnabled());
+    search->click();
+    QCOMPARE(f.ports[1]->opens, 1);
+    QCOMPARE(search->text(), QStringLiteral("Zastavit"));
+    // Three addresses answer, as the line's scheduler would hand their replies over.
+    const QMap<int, QByteArray> answers = {
+        {5, "#05TYPZDR300-SVC77\r"}, {9, "#09TYPZDR150VC1\r"}, {30, "#1ETYPZDR600-SVC2\r"}};
+    QByteArray frame;
+    while (SearchTakesTurn(1, &frame)) {
+        const int a = SearchOf(1).Asking;
+        QCOMPARE(frame, BuildFrame(a, cmdID, "?"));
+        if (answers.contains(a))
+            SearchReply(1, QString::fromLatin1(answers[a]));
+        else
+            SearchNoAnswer(1);
+    }
+    QTRY_COMPARE(search->text(), QStringLiteral("Hledat"));
+    const QStringList items = d.Items(d.address);
+    QCOMPARE(items.size(), 32);
+    QCOMPARE(items[5], QStringLiteral("5 — ZDR300-S"));
+    QCOMPARE(items[9], QStringLiteral("9 — ZDR150"));
+    QCOMPARE(items[30], QStringLiteral("30 — ZDR600-S"));
+    QCOMPARE(items[6], QStringLiteral("6"));
+    QVERIFY(addAll->isEnabled());
+
+    MessageCatcher catcher;
+    addAll->click();
+    QCOMPARE(catcher.texts, refused ? QStringList{"Aktivováno mnoho zařízení"} : QStringList{});
+    QCOMPARE(DeviceCount, before + added);
+    QVERIFY(!d.form.isVisible());
+    const int found[] = {5, 9, 30};
+    for (int i = 0; i < added; ++i) {
+        const TDevice &s = Devices[before + 1 + i]; // each in the next free slot, in order
+        QVERIFY(s.Used);
+        QCOMPARE(s.Line, 1);
+        QCOMPARE(s.Address, found[i]);
+    }
 }
 
 CATCHING_TEST_MAIN(QApplication, TstPripoj)
