@@ -55,6 +55,7 @@ echo "== $(date -u +%FT%TZ) $mode run, load average $load_before, $(nproc) cores
 "$build/bench/system/bench_wholeprogram" startup --repeat "$repeat"
 "$build/bench/system/bench_system" poll latency tick --runs "$runs" --seconds "$seconds"
 "$build/bench/system/bench_wholeprogram" cpu --seconds "$cpu"
+"$build/bench/comm/bench_search" --runs "$runs"
 if [ "$mode" = long ]; then
     "$build/bench/system/bench_wholeprogram" memory
 fi
