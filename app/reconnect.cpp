@@ -85,10 +85,20 @@ std::vector<TSavedSource> ConnectedSources()
     return list;
 }
 
-void SaveSources(TIniFile &Ini)
+std::vector<TSavedSource> SourcesLeftOut;
+
+void SaveSources(TIniFile &Ini, const std::vector<TSavedSource> &NotConnected)
 {
+    std::vector<TSavedSource> list = ConnectedSources();
+    for (const TSavedSource &s : NotConnected)
+        if (!Devices[s.Slot].Used && !DevicesOnLine(s.Line) &&
+            std::none_of(list.begin(), list.end(),
+                         [&](const TSavedSource &o) { return o.Slot == s.Slot; }))
+            list.push_back(s);
+    std::sort(list.begin(), list.end(),
+              [](const TSavedSource &a, const TSavedSource &b) { return a.Slot < b.Slot; });
     std::vector<std::pair<QString, QString>> keys;
-    for (const TSavedSource &s : ConnectedSources())
+    for (const TSavedSource &s : list)
         keys.emplace_back(SourceKey(s), SourceValue(s));
     Ini.ReplaceSection(Section, keys);
 }
@@ -117,8 +127,10 @@ int ReconnectSources(const std::vector<TSavedSource> &Sources)
     QMap<int, int> failedLines; // line -> port that did not open
     int connected = 0;
     for (const TSavedSource &s : Sources) {
-        if (failedLines.contains(s.Line))
+        if (failedLines.contains(s.Line)) {
+            SourcesLeftOut.push_back(s);
             continue; // its port was tried once already
+        }
         const bool opening = LineNeedsPort(s.Line);
         QString error;
         const int slot = ConnectSource(s.Line, s.ComNumber, s.Address, s.Colour, &error, s.Slot);
@@ -127,6 +139,7 @@ int ReconnectSources(const std::vector<TSavedSource> &Sources)
             ++connected;
         } else if (opening && LineNeedsPort(s.Line)) {
             failedLines.insert(s.Line, s.ComNumber);
+            SourcesLeftOut.push_back(s);
         } else if (!error.isEmpty()) {
             qWarning("[Sources] slot %d: %s", s.Slot, qPrintable(error));
         }

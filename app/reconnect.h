@@ -32,8 +32,11 @@ bool ParseSource(const QString &Key, const QString &Value, TSavedSource *Out);
 
 // The connected sources as the table holds them now, by slot.
 std::vector<TSavedSource> ConnectedSources();
-// Writes them into the section, replacing what it held.
-void SaveSources(TIniFile &Ini);
+// Writes them into the section, replacing what it held, together with the entries given
+// that were not connected (a line that could not be opened at start, or a run that ended
+// before its sources came back) as long as their slot is free and no source is connected on
+// their line: an adapter missing for one run does not lose its sources.
+void SaveSources(TIniFile &Ini, const std::vector<TSavedSource> &NotConnected = {});
 // The valid entries of the section, by slot; a damaged entry or a second entry of a slot is
 // skipped with a warning.
 std::vector<TSavedSource> LoadSources(const TIniFile &Ini);
@@ -42,3 +45,5 @@ std::vector<TSavedSource> LoadSources(const TIniFile &Ini);
 // path. Entries of a line whose port cannot be opened are left out and named, with their
 // ports, in one message; the others connect. Returns the number connected.
 int ReconnectSources(const std::vector<TSavedSource> &Sources);
+// The entries ReconnectSources left out because their line could not be opened.
+extern std::vector<TSavedSource> SourcesLeftOut;

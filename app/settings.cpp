@@ -106,6 +106,7 @@ void LoadSettings()
     ChartMaxU = g_maxY;
     ReconnectAtStart = IniFile->ReadInteger(Section, KeyReconnect, 1) != 0;
     SavedSources.clear();
+    SourcesLeftOut.clear();
     if (ReconnectAtStart)
         SavedSources = LoadSources(*IniFile);
     if (!FormMain)
@@ -136,6 +137,9 @@ void SaveSettings()
     IniFile->WriteInteger(Section, KeyMaxX, ChartWindow);
     IniFile->WriteInteger(Section, KeyMaxY, VoltageAxisMax());
     // With reconnection off the section is left as the operator wrote it.
-    if (ReconnectAtStart)
-        SaveSources(*IniFile);
+    if (ReconnectAtStart) {
+        std::vector<TSavedSource> notConnected = SavedSources; // the run ended before they came
+        notConnected.insert(notConnected.end(), SourcesLeftOut.begin(), SourcesLeftOut.end());
+        SaveSources(*IniFile, notConnected);
+    }
 }

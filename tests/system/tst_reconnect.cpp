@@ -132,19 +132,20 @@ void TstReconnect::fromTheFile_data()
     QTest::addColumn<QString>("connected"); // slot:line/address ...
     QTest::addColumn<QString>("message");   // the one error shown, or empty
     QTest::addColumn<int>("warnings");
+    QTest::addColumn<QString>("kept"); // the slots in the section after the run
 
     QTest::newRow("ports that cannot be opened")
         << QByteArray("Slot2=C,9,4,#00FF00,0\r\nSlot5=A,1,1,#FF0000,1\r\n"
                       "Slot7=D,8,1,#0000FF,0\r\nSlot8=C,9,5,#00FF00,0\r\nSlot9=B,2,3,#000000,1\r\n")
         << "5:1/1 9:2/3"
         << "Tyto linky nelze znovu otevřít, jejich zdroje nejsou připojeny:\nC (Com 09), D (Com 08)"
-        << 0;
+        << 0 << "2 5 7 8 9";
     QTest::newRow("damaged entries skipped")
         << QByteArray("Slot1=E,1,1,#FF0000,1\r\nSlot2=A,1\r\nSlotX=A,1,2,#FF0000,1\r\n"
                       "Slot51=A,1,3,#FF0000,1\r\nSlot3=A,1,40,#FF0000,1\r\n"
                       "Slot4=A,1,1,red,1\r\nSlot6=A,1,1,#FF0000,1\r\nSlot6=A,1,2,#FF0000,1\r\n"
                       "Slot8=A,1,1,#FF0000,1\r\nSlot10=B,2,3,#00FF00,0\r\n")
-        << "6:1/1 10:2/3" << QString() << 8;
+        << "6:1/1 10:2/3" << QString() << 8 << "6 10";
 }
 
 void TstReconnect::fromTheFile()
@@ -153,6 +154,7 @@ void TstReconnect::fromTheFile()
     QFETCH(QString, connected);
     QFETCH(QString, message);
     QFETCH(int, warnings);
+    QFETCH(QString, kept);
     for (int i = 0; i < warnings; ++i)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^\\[Sources\\]")));
     QVERIFY(m_prog
@@ -168,6 +170,14 @@ void TstReconnect::fromTheFile()
     QCOMPARE(got.join(' '), connected);
     QCOMPARE(m_prog->Errors(), message.isEmpty() ? QStringList() : QStringList{message});
     QTRY_VERIFY_WITH_TIMEOUT(AllAnswer(), 10000);
+
+    // Sources of a line that could not be opened are kept for the next start; damaged
+    // entries are not.
+    m_prog->Stop();
+    QStringList saved;
+    for (const auto &[key, value] : TIniFile(m_prog->IniPath()).ReadSection("Sources"))
+        saved << key.mid(4);
+    QCOMPARE(saved.join(' '), kept);
 }
 
 int main(int argc, char *argv[])
