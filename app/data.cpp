@@ -1,4 +1,5 @@
 #include "data.h"
+#include "recovery.h"
 
 #include "afcomport.h"
 #include "chartpage.h"
@@ -59,10 +60,15 @@ QString WithoutZone(const QString &format)
 
 TTickSteps TTickSteps::Defaults()
 {
-    return {::SampleChart, ::ArrangePanels, ::RunPrograms, ::ServeLine, [] {
+    return {::SampleChart,
+            ::ArrangePanels,
+            ::RunPrograms,
+            ::ServeLine,
+            [] {
                 RefreshPanels();
                 RefreshLog();
-            }};
+            },
+            ::RecoverLines};
 }
 
 TDM::TDM(QObject *parent) : TDMBase(parent)
@@ -178,6 +184,8 @@ void TDM::TSystemTimer()
         Steps.ArrangePanels();
     if (Steps.RunPrograms)
         Steps.RunPrograms();
+    if (Steps.RecoverLines)
+        Steps.RecoverLines();
     for (int line = 1; line <= MaxLines; ++line)
         if (Lines[line].Cur != NoDevice && Steps.ServeLine)
             Steps.ServeLine(line);

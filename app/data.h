@@ -22,7 +22,8 @@ struct TTickSteps
     std::function<void()> ArrangePanels;
     std::function<void()> RunPrograms;
     std::function<void(int Line)> ServeLine;
-    std::function<void()> Refresh; // the panels and the memo in sight drawn from the tables
+    std::function<void()> Refresh;      // the panels and the memo in sight drawn from the tables
+    std::function<void()> RecoverLines; // lost lines tried again, before the lines are served
 
     static TTickSteps Defaults();
 };

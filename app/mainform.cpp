@@ -390,6 +390,16 @@ void TFormMain::FormShow()
     if (DM && DM->TSystem)
         DM->TSystem->start();
     ::ApplyLanguage();
+    // The sources of the last run come back once the window is up, so that their panels
+    // are laid out in it and a message about a port has a window to stand over.
+    if (!SavedSources.empty())
+        QMetaObject::invokeMethod(
+            this,
+            [] {
+                const std::vector<TSavedSource> sources = std::exchange(SavedSources, {});
+                Guarded([&] { ReconnectSources(sources); });
+            },
+            Qt::QueuedConnection);
 }
 
 void TFormMain::FormResize()

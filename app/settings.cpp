@@ -5,6 +5,7 @@
 #include "controls.h"
 #include "forms.h"
 #include "global.h"
+#include "reconnect.h"
 #include "tchart.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,8 @@
 #include <QStandardPaths>
 
 std::unique_ptr<TIniFile> IniFile;
+bool ReconnectAtStart = true;
+std::vector<TSavedSource> SavedSources;
 
 namespace {
 const QString Section = QStringLiteral("Setup");
@@ -20,6 +23,7 @@ const QString KeyLang = QStringLiteral("Lang");
 const QString KeyPath = QStringLiteral("Path");
 const QString KeyMaxX = QStringLiteral("MaxX");
 const QString KeyMaxY = QStringLiteral("MaxY");
+const QString KeyReconnect = QStringLiteral("Reconnect");
 constexpr int32_t DefaultMaxX = 120;
 constexpr int32_t DefaultMaxY = 300;
 
@@ -100,6 +104,11 @@ void LoadSettings()
     ChartWindow = IniFile->ReadInteger(Section, KeyMaxX, DefaultMaxX);
     g_maxY = IniFile->ReadInteger(Section, KeyMaxY, DefaultMaxY);
     ChartMaxU = g_maxY;
+    ReconnectAtStart = IniFile->ReadInteger(Section, KeyReconnect, 1) != 0;
+    SavedSources.clear();
+    SourcesLeftOut.clear();
+    if (ReconnectAtStart)
+        SavedSources = LoadSources(*IniFile);
     if (!FormMain)
         return;
     if (FormMain->UpDownY) {
@@ -127,4 +136,10 @@ void SaveSettings()
     IniFile->WriteString(Section, KeyPath, ProgramPath);
     IniFile->WriteInteger(Section, KeyMaxX, ChartWindow);
     IniFile->WriteInteger(Section, KeyMaxY, VoltageAxisMax());
+    // With reconnection off the section is left as the operator wrote it.
+    if (ReconnectAtStart) {
+        std::vector<TSavedSource> notConnected = SavedSources; // the run ended before they came
+        notConnected.insert(notConnected.end(), SourcesLeftOut.begin(), SourcesLeftOut.end());
+        SaveSources(*IniFile, notConnected);
+    }
 }

@@ -4,12 +4,19 @@
 // voltage axis limit), section "Setup" of the settings file beside the program.
 
 #include "inifile.h"
+#include "reconnect.h"
 
 #include <QString>
 #include <memory>
 
 // Open from LoadSettings to SaveSettings.
 extern std::unique_ptr<TIniFile> IniFile;
+// Key "Reconnect" of "Setup" (default on): the sources of the last run are connected again
+// at start, and those of this run are kept in section "Sources" at its end. Off, the
+// section is neither read nor written.
+extern bool ReconnectAtStart;
+// The sources LoadSettings read from section "Sources", for the start to connect again.
+extern std::vector<TSavedSource> SavedSources;
 
 // The settings file that belongs to a program file: the last three characters of the path
 // become "INI" ("name.exe" gives "name.INI"); a file name without an extension gets ".INI".
@@ -30,7 +37,8 @@ void SetSettingsFileName(const QString &fileName);
 // Reads the settings into LangCode, ProgramPath, ChartWindow and the chart's axis
 // controls. A missing file, section, key or a value that is no integer gives the default.
 void LoadSettings();
-// Writes the four keys and closes the file. Throws EIniFileException("Unable to write to
+// Writes the four keys, then the connected sources (see ReconnectAtStart), and closes the
+// file. Throws EIniFileException("Unable to write to
 // <file>") at the first key that cannot be written.
 void SaveSettings();
 

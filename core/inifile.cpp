@@ -152,16 +152,22 @@ void TIniFile::store(const TLines &lines) const
             QStringLiteral("Unable to write to %1").arg(m_fileName).toStdString());
 }
 
+namespace {
+QString Unquoted(const QString &v)
+{
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front())
+        return v.mid(1, v.size() - 2).left(TIniFile::MaxValueLength);
+    return v.left(TIniFile::MaxValueLength);
+}
+} // namespace
+
 QString TIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
 {
     const TFound f = find(load(), section, key);
     if (f.keyLine < 0)
         return def;
-    QString v = f.value;
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
-        v.back() == v.front())
-        v = v.mid(1, v.size() - 2);
-    return v.left(MaxValueLength);
+    return Unquoted(f.value);
 }
 
 int32_t TIniFile::ReadInteger(const QString &section, const QString &key, int32_t def) const
@@ -206,4 +212,54 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
 void TIniFile::WriteInteger(const QString &section, const QString &key, int32_t value)
 {
     WriteString(section, key, QString::number(value));
+}
+
+std::vector<std::pair<QString, QString>> TIniFile::ReadSection(const QString &section) const
+{
+    std::vector<std::pair<QString, QString>> keys;
+    bool inSection = false;
+    for (const QByteArray &raw : load().raw) {
+        const TParsed p = Parse(raw);
+        if (p.kind == TParsed::Section)
+            inSection = SameName(p.name, section);
+        else if (inSection && p.kind == TParsed::Key)
+            keys.emplace_back(p.name, Unquoted(p.value));
+    }
+    return keys;
+}
+
+void TIniFile::ReplaceSection(const QString &section,
+                              const std::vector<std::pair<QString, QString>> &keys)
+{
+    if (QFile::exists(m_fileName) && !QFile(m_fileName).open(QIODevice::ReadOnly))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1").arg(m_fileName).toStdString());
+    const TLines old = load();
+    TLines lines;
+    int header = -1;
+    bool inSection = false;
+    for (const QByteArray &raw : old.raw) {
+        const TParsed p = Parse(raw);
+        if (p.kind == TParsed::Section) {
+            inSection = SameName(p.name, section);
+            if (inSection && header < 0)
+                header = int(lines.raw.size());
+        } else if (inSection && p.kind == TParsed::Key) {
+            continue;
+        }
+        lines.raw.push_back(raw);
+    }
+    if (header < 0) {
+        if (keys.empty())
+            return; // nothing there and nothing to put: the file is not touched
+        if (!lines.raw.empty() && !IsBlank(lines.raw.back()))
+            lines.raw.emplace_back();
+        header = int(lines.raw.size());
+        lines.raw.push_back(ToCp1250(QLatin1Char('[') + section + QLatin1Char(']')));
+    }
+    std::vector<QByteArray> put;
+    for (const auto &[key, value] : keys)
+        put.push_back(ToCp1250(key + QLatin1Char('=') + StoredValue(value)));
+    lines.raw.insert(lines.raw.begin() + header + 1, put.begin(), put.end());
+    store(lines);
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 class EIniFileException : public std::runtime_error
@@ -43,6 +44,16 @@ public:
     // then left as it was.
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int32_t value);
+
+    // The keys of a section (every part of it) with their values as ReadString gives them,
+    // in file order; a key that appears twice is listed twice.
+    std::vector<std::pair<QString, QString>> ReadSection(const QString &section) const;
+    // Puts exactly these keys into the section in one write: the section's key lines (in
+    // every part) go, comments and other lines stay, and the keys follow the header of its
+    // first part. A missing section is added at the end of the file (only when there are keys
+    // to put). Throws as WriteString does.
+    void ReplaceSection(const QString &section,
+                        const std::vector<std::pair<QString, QString>> &keys);
 
 private:
     struct TLines

@@ -108,6 +108,10 @@ const TEntry Table[] = {
     {sPortDevice, "COM%1 → %2 (%3)", "COM%1 → %2 (%3)"},
     {sPortPresent, "nalezeno", "present"},
     {sPortMissing, "nenalezeno", "not found"},
+    {sReconnectFailed, "Tyto linky nelze znovu otevřít, jejich zdroje nejsou připojeny:\n%1",
+                       "These lines could not be opened again, their sources are not connected:\n%1"},
+    {sLineLost, "Zařízení linky zmizelo, zkouším ho znovu otevřít", "The line's device is gone, trying to open it again"},
+    {sLineBack, "Linka je zpět", "The line is back"},
 };
 // clang-format on
 

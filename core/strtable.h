@@ -105,6 +105,11 @@ enum TStrId {
     sPortDevice,
     sPortPresent,
     sPortMissing,
+    // start-up: saved sources whose line's port could not be opened again
+    sReconnectFailed,
+    // communication log: a line's device went away, and came back
+    sLineLost,
+    sLineBack,
     sStrCount
 };
 

@@ -360,64 +360,14 @@ void TFormPripoj::Button1Click()
     if (ui->SelAdr->currentIndex() < 0)
         return; // no free address on the line: nothing can be connected
     const int address = ui->SelAdr->currentData().toInt();
-    int slot = LowestFreeSlot();
-    if (!slot)
-        slot = MaxDevices;
-
     const int line = SelectedLine();
-    TAfComPort *port = DM ? DM->Port(line) : nullptr;
-    int useLine = line;
-    // The line's device went away while open (adapter pulled, hang-up): the port stays
-    // open but deaf. A source added now opens it afresh, so that a device that is back
-    // answers again without the operator removing every source of the line.
-    if (port && port->Active() && port->Core() && port->Core()->DeviceLost())
-        port->Close();
-    if (!port || !port->Active()) {
-        // "Com 07" names port 7; anything else throws before anything has changed.
-        const int com = StrToInt(Ports(line)->currentText().mid(4, 2));
-        if (DeviceLimitReached()) {
-            // Refused before a port is opened for a source that cannot come.
-            useLine = 0;
-        } else {
-            try {
-                if (!port)
-                    throw std::runtime_error("no port");
-                port->SetComNumber(static_cast<uint16_t>(com));
-                port->Open();
-            } catch (...) {
-                QMessageBox::warning(this, QCoreApplication::applicationName(),
-                                     QStringLiteral("Linka %1 nelze otevřít.").arg(line));
-                useLine = 0;
-            }
-            if (FormMain && FormMain->ControlLines)
-                FormMain->ControlLines->setTabVisible(line - 1, true);
-        }
-    }
-
-    if (useLine) {
-        const int before = DeviceCount;
-        CreateDevicePanel(slot);
-        if (DeviceCount != before) {
-            TDevice &d = Devices[slot];
-            d.Line = useLine;
-            Lines[useLine].Cur = slot;
-            d.Used = true;
-            d.Address = address;
-            SetPanelTitle(d.Label1, QStringLiteral("%1: Adr. %2").arg(slot).arg(address));
-            d.Color = SwatchColor().rgb() & 0xFFFFFF;
-            d.PanelCol->SetColor(SwatchColor());
-            d.StepNo = 0;
-            d.StepTick = 0;
-            d.LabKrok->SetCaption(QStringLiteral("Krok = 0"));
-            for (ProgramStep &s : d.Steps)
-                s = ProgramStep{};
-        }
-    }
-
-    FillChartList();
-    ArrangePanels();
-    if (Services().ApplyLanguage)
-        Services().ApplyLanguage();
+    // "Com 07" names port 7; anything else throws before anything has changed. A line whose
+    // port is open keeps it, whatever its port text says.
+    const int com = LineNeedsPort(line) ? StrToInt(Ports(line)->currentText().mid(4, 2)) : 0;
+    QString error;
+    ConnectSource(line, com, address, SwatchColor(), &error);
+    if (!error.isEmpty())
+        QMessageBox::warning(this, QCoreApplication::applicationName(), error);
     close();
 }
 

@@ -38,8 +38,10 @@ fi
 [ -f "$RUN/ramp.prg" ] || cp "$ROOT/docs/guide/examples/en/ramp.prg" "$RUN/ramp.prg"
 
 # The program's settings file keeps everything else it holds; only the "Ports" section
-# is (re)written to point at the simulator.
-echo "== settings: $INI ([Ports] COM1, COM2 -> simulator)"
+# is (re)written to point at the simulator. The first time (no "Sources" section yet) the
+# six sources are put in as connected at the end of a run, so the program starts with them;
+# afterwards the program keeps that section itself.
+echo "== settings: $INI ([Ports] COM1, COM2 -> simulator; [Sources] the first time)"
 touch "$INI"
 python3 - "$INI" "$RUN" <<'PY'
 import sys
@@ -53,13 +55,19 @@ for line in data:
     if not skip:
         out.append(line)
 out += ['[Ports]', f'COM1={run}/COM1', f'COM2={run}/COM2']
+if not any(l.strip().lower() == '[sources]' for l in data):
+    # slot = line, port, address, colour, ticked in the chart
+    out += ['[Sources]',
+            'Slot1=A,1,1,#FF0000,1', 'Slot2=A,1,5,#0000FF,1', 'Slot3=A,1,12,#00FF00,0',
+            'Slot4=A,1,20,#FFFF00,0', 'Slot5=B,2,0,#00FFFF,0', 'Slot6=B,2,3,#008000,1']
 open(ini, 'wb').write(('\r\n'.join(out) + '\r\n').encode('cp1250'))
 PY
 
 cat <<EOF
 == starting ardemo (working folder $RUN)
-   Press 'Připoj' (Add) and connect line A ('Linka A') on 'Com 01': addresses 1, 5, 12, 20;
-   then line B on 'Com 02': addresses 0, 3. Address 20 never answers ('NEKOMUNIKUJE').
+   The six sources come back connected (line A on 'Com 01': addresses 1, 5, 12, 20; line B
+   on 'Com 02': 0, 3). Address 20 never answers ('NEKOMUNIKUJE'). Remove one with its
+   panel's cross and add it again with 'Připoj' (Add).
    Recordings and chart exports land in $RUN; a program to open: $RUN/ramp.prg
 EOF
 cd "$RUN"

@@ -26,6 +26,44 @@ private slots:
         QFile::remove(m_file);
     }
 
+    void replaceSection_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("keys"); // key=value
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray setup = "[Setup]\r\nLang=en\r\n;note\r\n[Ports]\r\nCOM1=/dev/x\r\n";
+        QTest::newRow("added at the end")
+            << setup << QStringList{"Slot1=A,1,5,#FF8000,1", "Slot3=B,2,0,#000000,0"}
+            << setup + "\r\n[Sources]\r\nSlot1=A,1,5,#FF8000,1\r\nSlot3=B,2,0,#000000,0\r\n";
+        QTest::newRow("nothing to add leaves the file") << setup << QStringList{} << setup;
+        QTest::newRow("keys replaced, comments and neighbours kept")
+            << QByteArray("[Setup]\nLang=en\n[sources]\n; mine\nSlot1=A,1,5,#FF8000,1\n"
+                          "Slot9=A,1,6,#FF8000,1\n\n[Ports]\nCOM1=\x9A\n")
+            << QStringList{"Slot2=C,3,1,#00FF00,1"}
+            << QByteArray("[Setup]\r\nLang=en\r\n[sources]\r\nSlot2=C,3,1,#00FF00,1\r\n; "
+                          "mine\r\n\r\n[Ports]\r\nCOM1=\x9A\r\n");
+        QTest::newRow("emptied, both parts")
+            << QByteArray("[Sources]\r\nSlot1=A,1,5,#FF8000,1\r\n[Setup]\r\nLang=en\r\n"
+                          "[Sources]\r\nSlot2=A,1,6,#FF8000,1\r\n")
+            << QStringList{} << QByteArray("[Sources]\r\n[Setup]\r\nLang=en\r\n[Sources]\r\n");
+    }
+    void replaceSection()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, keys);
+        QFETCH(QByteArray, after);
+        QVERIFY(WriteFile(m_file, before));
+        std::vector<std::pair<QString, QString>> pairs;
+        for (const QString &k : keys)
+            pairs.emplace_back(k.section('=', 0, 0), k.section('=', 1));
+        TIniFile ini(m_file);
+        ini.ReplaceSection(QStringLiteral("Sources"), pairs);
+        QCOMPARE(ReadFile(m_file), after);
+        // What was written reads back as it was given.
+        std::vector<std::pair<QString, QString>> back = ini.ReadSection(QStringLiteral("Sources"));
+        QCOMPARE(back, pairs);
+    }
+
     void codePageBothWays()
     {
         const QString czech = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy");

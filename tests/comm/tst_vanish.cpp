@@ -9,7 +9,10 @@
 
 #include "afcomport.h"
 #include "afcomportcore.h"
+#include "commlog.h"
 #include "controls.h"
+#include "recovery.h"
+#include "sysutils.h"
 
 #include <QAbstractButton>
 #include <QEventLoop>
@@ -64,6 +67,35 @@ TAfComPortCore *Core(int line)
     return DM && DM->Port(line) ? DM->Port(line)->Core() : nullptr;
 }
 
+// Notes of a line's log, each counted once however long it stays in sight: the log keeps
+// only its last 50 entries, and a line polling into the void fills it quickly.
+class NoteWatch
+{
+public:
+    NoteWatch(int line) : m_line(line)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
+        m_timer.start(10);
+    }
+    int Seen(TStrId id)
+    {
+        Look();
+        return int(m_seen.value(LoadMessage(id)).size());
+    }
+
+private:
+    void Look()
+    {
+        const TLineLog &log = LineLog(m_line);
+        for (int i = 0; i < log.Entries.size(); ++i)
+            if (log.Entries[i].Received.isEmpty() && !log.Entries[i].Sent.startsWith('@'))
+                m_seen[log.Entries[i].Sent].insert(log.Begun - i);
+    }
+    int m_line;
+    QTimer m_timer;
+    QMap<QString, QSet<uint64_t>> m_seen;
+};
+
 } // namespace
 
 class TstVanish : public QObject
@@ -75,6 +107,10 @@ private slots:
     void goneDeviceShowsNoAnswerWithoutBusyLoop();
     void sourceAddedAfterReturnReopensTheLine();
     void removedWhileGoneAndAddedBackRecovers();
+    void lostLineComesBackByItself_data();
+    void lostLineComesBackByItself();
+    void triesEveryTwoSecondsOnlyWithSources_data();
+    void triesEveryTwoSecondsOnlyWithSources();
 
 private:
     // Line A: addresses 1 and 2; line B: address 4. All answering at the end.
@@ -94,6 +130,8 @@ void TstVanish::init()
 void TstVanish::cleanup()
 {
     m_wp.reset();
+    SetRecoveryTry({});
+    SetTickSource({});
 }
 
 void TstVanish::startAndConnect()
@@ -150,6 +188,8 @@ void TstVanish::goneDeviceShowsNoAnswerWithoutBusyLoop()
 
 void TstVanish::sourceAddedAfterReturnReopensTheLine()
 {
+    // The lines' own tries find nothing here: what is tested is the operator's new source.
+    SetRecoveryTry([](int, std::function<void(bool)> done) { done(false); });
     killSim(SIGKILL); // links left behind, pointing nowhere
     for (int s = 1; s <= 3; ++s)
         QTRY_VERIFY_WITH_TIMEOUT(ShowsNoAnswer(s), 15000);
@@ -209,6 +249,83 @@ void TstVanish::removedWhileGoneAndAddedBackRecovers()
     };
     QTRY_VERIFY_WITH_TIMEOUT(sent(), 10000);
     QVERIFY(m_wp->Errors().isEmpty());
+}
+
+void TstVanish::lostLineComesBackByItself_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("ended in order, links removed") << int(SIGTERM);
+    QTest::newRow("killed, links left pointing nowhere") << int(SIGKILL);
+}
+
+void TstVanish::lostLineComesBackByItself()
+{
+    QFETCH(int, signal);
+    NoteWatch logA(1), logB(2);
+    killSim(signal);
+    for (int s = 1; s <= 3; ++s)
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsNoAnswer(s), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(logA.Seen(sLineLost), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(logB.Seen(sLineLost), 1, 5000);
+    QCOMPARE(logA.Seen(sLineBack), 0);
+
+    // Back at the same path; nobody touches the program.
+    const int before = DeviceCount;
+    QVERIFY(m_wp->Sim().Restart(m_wp->Dir() + QStringLiteral("/frames2.log")).isEmpty());
+    for (int s = 1; s <= 3; ++s)
+        QTRY_VERIFY_WITH_TIMEOUT(Answers(s), 15000);
+    QCOMPARE(DeviceCount, before);
+    QVERIFY(!Core(1)->DeviceLost() && !Core(2)->DeviceLost());
+    QVERIFY(!m_wp->Sim().Received(1).isEmpty() && !m_wp->Sim().Received(2).isEmpty());
+    for (NoteWatch *log : {&logA, &logB}) {
+        QTRY_COMPARE_WITH_TIMEOUT(log->Seen(sLineBack), 1, 2000);
+        QCOMPARE(log->Seen(sLineLost), 1);
+    }
+    QVERIFY(m_wp->Errors().isEmpty());
+}
+
+void TstVanish::triesEveryTwoSecondsOnlyWithSources_data()
+{
+    QTest::addColumn<bool>("emptyLineB");
+    QTest::newRow("both lines keep their sources") << false;
+    QTest::newRow("line B's source removed") << true;
+}
+
+void TstVanish::triesEveryTwoSecondsOnlyWithSources()
+{
+    QFETCH(bool, emptyLineB);
+    // The device stays away; the tries are counted over 10 s of the program's own clock,
+    // which runs 4 times as fast as the real one here.
+    QMap<int, int> tries; // by port number
+    SetRecoveryTry([&tries](int com, std::function<void(bool)> done) {
+        ++tries[com];
+        QTimer::singleShot(0, [done] { done(false); });
+    });
+    killSim(SIGTERM);
+    for (int s = 1; s <= 3; ++s)
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsNoAnswer(s), 15000);
+    if (emptyLineB) {
+        removeSource(SlotOf(2, 4));
+        QVERIFY(!DM->Port(2)->Active());
+        QVERIFY(m_wp->Sim().Restart(m_wp->Dir() + QStringLiteral("/frames2.log")).isEmpty());
+    }
+    uint32_t fake = GetTickCount();
+    SetTickSource([&fake] { return fake; });
+    tries.clear();
+    for (int i = 0; i < 400; ++i) {
+        fake += 25;
+        Idle(6);
+    }
+    QVERIFY2(tries.value(1) >= 4 && tries.value(1) <= 6,
+             qPrintable(QString::number(tries.value(1))));
+    if (emptyLineB) {
+        QCOMPARE(tries.value(2), 0);
+        QVERIFY(!DM->Port(2)->Active());
+        QVERIFY(m_wp->Sim().Received(2).isEmpty()); // the new device was never written to
+    } else {
+        QVERIFY2(tries.value(2) >= 4 && tries.value(2) <= 6,
+                 qPrintable(QString::number(tries.value(2))));
+    }
 }
 
 QTEST_MAIN(TstVanish)

@@ -70,6 +70,23 @@ public:
         const QString err = m_sim.Start(FrameLog(), args);
         if (!err.isEmpty())
             return err;
+        OpenProgram();
+        return {};
+    }
+
+    // Ends the program as Stop does, keeping the simulator and the settings file, and starts
+    // it again on them: the next run of the same installation.
+    void Reopen()
+    {
+        if (m_running)
+            EndProgram();
+        m_running = false;
+        OpenProgram();
+    }
+
+    // Builds the program's windows on the settings file, as the entry point does.
+    void OpenProgram()
+    {
         // Errors go to a list instead of a message box, so nothing waits for a click.
         SetErrorReporter([this](const QString &m) { m_errors << m; });
         // Handlers report to it as in the program, whatever application object the test has.
@@ -81,7 +98,6 @@ public:
         FormProg = new TFormProg(FormMain);
         FormMain->show();
         m_running = true;
-        return {};
     }
 
     // Connects the source at the address on the line (1..4, port "Com 0<line>") through the
