@@ -35,7 +35,9 @@ struct Reader
     void Attach(TAfComPort &port)
     {
         port.OnDataRecived = [this, &port](QObject *sender, int32_t count) {
-            AllOnInterfaceThread &= QThread::currentThread() == qApp->thread() && sender == &port;
+            AllOnInterfaceThread &=
+                QThread::currentThread() == QCoreApplication::instance()->thread() &&
+                sender == &port;
             Counts << count;
             if (ReadThem)
                 for (int i = 0; i < count; ++i)

@@ -21,7 +21,8 @@ struct Recorder
     {
         return [this](const TAfSyncData &d) {
             Calls.push_back(d);
-            OnInterfaceThread.push_back(QThread::currentThread() == qApp->thread());
+            OnInterfaceThread.push_back(QThread::currentThread() ==
+                                        QCoreApplication::instance()->thread());
         };
     }
 };
