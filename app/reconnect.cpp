@@ -126,26 +126,28 @@ int ReconnectSources(const std::vector<TSavedSource> &Sources)
 {
     QMap<int, int> failedLines; // line -> port that did not open
     int connected = 0;
-    for (const TSavedSource &s : Sources) {
-        if (failedLines.contains(s.Line)) {
-            SourcesLeftOut.push_back(s);
-            continue; // its port was tried once already
+    {
+        const TConnectBatch batch; // the chart list, grid and texts once, for all sources
+        for (const TSavedSource &s : Sources) {
+            if (failedLines.contains(s.Line)) {
+                SourcesLeftOut.push_back(s);
+                continue; // its port was tried once already
+            }
+            const bool opening = LineNeedsPort(s.Line);
+            QString error;
+            const int slot =
+                ConnectSource(s.Line, s.ComNumber, s.Address, s.Colour, &error, s.Slot);
+            if (slot) {
+                Devices[slot].InChart = s.InChart;
+                ++connected;
+            } else if (opening && LineNeedsPort(s.Line)) {
+                failedLines.insert(s.Line, s.ComNumber);
+                SourcesLeftOut.push_back(s);
+            } else if (!error.isEmpty()) {
+                qWarning("[Sources] slot %d: %s", s.Slot, qPrintable(error));
+            }
         }
-        const bool opening = LineNeedsPort(s.Line);
-        QString error;
-        const int slot = ConnectSource(s.Line, s.ComNumber, s.Address, s.Colour, &error, s.Slot);
-        if (slot) {
-            Devices[slot].InChart = s.InChart;
-            ++connected;
-        } else if (opening && LineNeedsPort(s.Line)) {
-            failedLines.insert(s.Line, s.ComNumber);
-            SourcesLeftOut.push_back(s);
-        } else if (!error.isEmpty()) {
-            qWarning("[Sources] slot %d: %s", s.Slot, qPrintable(error));
-        }
-    }
-    if (connected)
-        FillChartList(); // with the ticks restored
+    } // the chart list made with the ticks restored
     if (!failedLines.isEmpty()) {
         QStringList names;
         for (auto it = failedLines.begin(); it != failedLines.end(); ++it)

@@ -23,7 +23,47 @@ void Refuse(QString *Error, const QString &Why)
     if (Error)
         *Error = Why;
 }
+
+int Batches = 0; // live TConnectBatch objects
+
+// What every connection changes beyond its own panel.
+void ShowConnected()
+{
+    FillChartList();
+    ArrangePanels();
+    if (Services().ApplyLanguage)
+        Services().ApplyLanguage();
+}
 } // namespace
+
+TConnectBatch::TConnectBatch()
+{
+    ++Batches;
+}
+
+TConnectBatch::~TConnectBatch()
+{
+    if (--Batches == 0)
+        ShowConnected();
+}
+
+bool OpenLine(int Line, int ComNumber, QString *Error)
+{
+    TAfComPort *port = PortOfLine(Line);
+    bool opened = true;
+    try {
+        if (!port)
+            throw std::runtime_error("no port");
+        port->SetComNumber(static_cast<uint16_t>(ComNumber));
+        port->Open();
+    } catch (...) {
+        Refuse(Error, QStringLiteral("Linka %1 nelze otevřít.").arg(Line));
+        opened = false;
+    }
+    if (FormMain && FormMain->ControlLines)
+        FormMain->ControlLines->setTabVisible(Line - 1, true);
+    return opened;
+}
 
 bool LineNeedsPort(int Line)
 {
@@ -53,26 +93,10 @@ int ConnectSource(int Line, int ComNumber, int Address, QColor Colour, QString *
     if (!slot)
         slot = MaxDevices; // the panel's own check refuses it with its message
 
-    TAfComPort *port = PortOfLine(Line);
     int useLine = Line;
-    if (LineNeedsPort(Line)) {
-        if (DeviceLimitReached()) {
-            // Refused before a port is opened for a source that cannot come.
-            useLine = 0;
-        } else {
-            try {
-                if (!port)
-                    throw std::runtime_error("no port");
-                port->SetComNumber(static_cast<uint16_t>(ComNumber));
-                port->Open();
-            } catch (...) {
-                Refuse(Error, QStringLiteral("Linka %1 nelze otevřít.").arg(Line));
-                useLine = 0;
-            }
-            if (FormMain && FormMain->ControlLines)
-                FormMain->ControlLines->setTabVisible(Line - 1, true);
-        }
-    }
+    // Refused before a port is opened for a source that cannot come.
+    if (LineNeedsPort(Line) && (DeviceLimitReached() || !OpenLine(Line, ComNumber, Error)))
+        useLine = 0;
 
     int connected = 0;
     if (useLine) {
@@ -96,9 +120,7 @@ int ConnectSource(int Line, int ComNumber, int Address, QColor Colour, QString *
         }
     }
 
-    FillChartList();
-    ArrangePanels();
-    if (Services().ApplyLanguage)
-        Services().ApplyLanguage();
+    if (!Batches)
+        ShowConnected();
     return connected;
 }

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <afcomport.h>
 #include <afportmap.h>
+#include <algorithm>
 
 TFormPripoj *FormPripoj = nullptr;
 
@@ -291,10 +292,10 @@ void TFormPripoj::UpdateConnectButton()
     const int line = SelectedLine();
     if (m_search && !Searching(line)) {
         m_search->setEnabled((m_portChosen || PortOpen(line)) && haveAddress);
-        int waiting = 0;
-        for (int a : SearchOf(line).Found.keys())
-            waiting += FreeAddresses(line).contains(a) ? 1 : 0;
-        m_addAll->setEnabled(waiting > 0);
+        const QList<int> free = FreeAddresses(line);
+        const QList<int> found = SearchOf(line).Found.keys();
+        m_addAll->setEnabled(
+            std::any_of(found.begin(), found.end(), [&free](int a) { return free.contains(a); }));
     }
 }
 
@@ -378,25 +379,13 @@ int TFormPripoj::PortNumber(int line) const
 
 bool TFormPripoj::OpenForSearch(int line)
 {
-    TAfComPort *port = DM ? DM->Port(line) : nullptr;
-    if (port && port->Active() && !(port->Core() && port->Core()->DeviceLost()))
+    if (!LineNeedsPort(line))
         return true;
-    const int com = PortNumber(line); // throws before anything has changed
-    try {
-        if (!port)
-            throw std::runtime_error("no port");
-        if (port->Active())
-            port->Close();
-        port->SetComNumber(static_cast<uint16_t>(com));
-        port->Open();
-    } catch (...) {
-        QMessageBox::warning(this, QCoreApplication::applicationName(),
-                             QStringLiteral("Linka %1 nelze otevřít.").arg(line));
-        return false;
-    }
-    if (FormMain && FormMain->ControlLines)
-        FormMain->ControlLines->setTabVisible(line - 1, true);
-    return true;
+    QString error;
+    if (OpenLine(line, PortNumber(line), &error)) // the number throws before anything changed
+        return true;
+    QMessageBox::warning(this, QCoreApplication::applicationName(), error);
+    return false;
 }
 
 void TFormPripoj::ButtSearchClick()
@@ -458,6 +447,7 @@ void TFormPripoj::ButtAddAllClick()
     if (Searching(line))
         return;
     const QList<int> found = SearchOf(line).Found.keys(); // ascending
+    const TConnectBatch batch; // the chart list, grid and texts once, for all of them
     for (int address : found) {
         if (!FreeAddresses(line).contains(address))
             continue; // connected meanwhile
