@@ -5,6 +5,7 @@
 #include "formprog.h"
 #include "global.h"
 #include "mainform.h"
+#include "network.h"
 #include "panels.h"
 #include "pripoj.h"
 #include "strtable.h"
@@ -120,6 +121,7 @@ void ApplyLanguage()
     ApplyQtDialogsLanguage(set);
     if (auto *f = qobject_cast<TFormMain *>(FormMain))
         ApplyMainWindow(f, set);
+    ShowNetworkState();
     if (FormMain)
         ApplyChartPageLanguage(set);
     if (FormPripoj)

@@ -11,6 +11,7 @@
 #include "global.h"
 #include "guarded.h"
 #include "language.h"
+#include "network.h"
 #include "panels.h"
 #include "panelview.h"
 #include "pripoj.h"
@@ -229,6 +230,14 @@ void TFormMain::buildTopBar()
     lay->addWidget(Image1, 0, Qt::AlignVCenter);
     lay->addStretch(1);
 
+    LabMqtt = new QLabel(PanelTop);
+    LabMqtt->setObjectName(QStringLiteral("LabMqtt"));
+    LabMqtt->setFont(FormFont(9, true));
+    LabMqtt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LabMqtt->setContentsMargins(0, 0, 16, 0);
+    LabMqtt->hide();
+    lay->addWidget(LabMqtt, 0, Qt::AlignVCenter);
+
     auto *clock = new QVBoxLayout;
     clock->setContentsMargins(0, 2, 0, 2);
     clock->setSpacing(0);
@@ -390,6 +399,7 @@ void TFormMain::FormShow()
     if (DM && DM->TSystem)
         DM->TSystem->start();
     ::ApplyLanguage();
+    StartNetwork();
     // The sources of the last run come back once the window is up, so that their panels
     // are laid out in it and a message about a port has a window to stand over.
     if (!SavedSources.empty())

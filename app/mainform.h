@@ -36,6 +36,7 @@ public:
     QLabel *Image1 = nullptr;
     QLabel *LabDate = nullptr;
     QLabel *LabCas = nullptr;
+    QLabel *LabMqtt = nullptr; // the network bridge's state, shown only with a bridge
 
     // The main page's tab: Page1, which holds the panels, scrolls in it.
     QScrollArea *ScrollMain = nullptr;

@@ -15,6 +15,7 @@
 
 std::unique_ptr<TIniFile> IniFile;
 bool ReconnectAtStart = true;
+TMqttSettings MqttSettings;
 std::vector<TSavedSource> SavedSources;
 
 namespace {
@@ -109,6 +110,7 @@ void LoadSettings()
     SourcesLeftOut.clear();
     if (ReconnectAtStart)
         SavedSources = LoadSources(*IniFile);
+    MqttSettings = ReadMqttSettings(*IniFile);
     if (!FormMain)
         return;
     if (FormMain->UpDownY) {

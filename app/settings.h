@@ -4,6 +4,7 @@
 // voltage axis limit), section "Setup" of the settings file beside the program.
 
 #include "inifile.h"
+#include "mqttsettings.h"
 #include "reconnect.h"
 
 #include <QString>
@@ -15,6 +16,8 @@ extern std::unique_ptr<TIniFile> IniFile;
 // at start, and those of this run are kept in section "Sources" at its end. Off, the
 // section is neither read nor written.
 extern bool ReconnectAtStart;
+// The network bridge's settings (section "MQTT"), read with the others at start.
+extern TMqttSettings MqttSettings;
 // The sources LoadSettings read from section "Sources", for the start to connect again.
 extern std::vector<TSavedSource> SavedSources;
 

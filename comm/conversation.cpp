@@ -4,6 +4,7 @@
 #include "frame.h"
 #include "global.h"
 #include "recording.h"
+#include "services.h"
 #include "sysutils.h"
 
 namespace {
@@ -98,6 +99,7 @@ void ParseReply(int Slot)
     }
     d.Link = lkAnswering;
     d.Dirty = true;
+    NoteChange(Slot); // looked at after the reply is taken in
 
     // Each keyword step narrows t to the value it took, so an ordinary reply meets one of
     // them only; an identification keeps the rest of the line and may carry a "TOL" on.
@@ -157,6 +159,7 @@ void NoAnswer(int Slot)
     d.StepTick = GetTickCount();
     d.Link = lkSilent;
     d.Dirty = true;
+    NoteChange(Slot);
 }
 
 void NextSource(int Line)
@@ -202,6 +205,9 @@ bool ReleaseSource(int Slot)
     d.Link = lkNew;
     d.Recording = d.RecordFailing = false;
     d.Dirty = false;
+    d.UEntry = enKeep;
+    d.TolEntry = false;
+    NoteChange(Slot);
 
     const int line = d.Line;
     d.Line = 0;

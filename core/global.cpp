@@ -48,6 +48,8 @@ void ResetDevice(int Slot)
     d.Recording = d.RecordFailing = false;
     d.RecordTries = 0;
     d.Dirty = false;
+    d.UEntry = enKeep;
+    d.TolEntry = false;
     for (ProgramStep &s : d.Steps)
         s = ProgramStep{};
 }

@@ -54,6 +54,14 @@ enum TLinkState : int32_t {
     lkSilent = 2,    // the last request went unanswered: "NEKOMUNIKUJE"
 };
 
+// What a panel's voltage entry is to show of a value given from elsewhere (the network):
+// nothing, the value asked for as sent, or an empty entry for a program's voltages.
+enum TEntryShow : int32_t {
+    enKeep = 0,
+    enShowSet = 1,
+    enClear = 2,
+};
+
 struct TDevice
 {
     QString Reply;    // last complete reply, '#' to CR inclusive
@@ -117,6 +125,8 @@ struct TDevice
     bool RecordFailing = false; // the last row could not be written
     uint32_t RecordTries = 0;   // rows tried so far; the record box's hint follows each
     bool Dirty = false;         // changed since the panel was last drawn
+    TEntryShow UEntry = enKeep; // the voltage entry, when a command came from elsewhere
+    bool TolEntry = false;      // the tolerance entry shows TolSet as sent
 };
 
 struct TLines

@@ -23,3 +23,9 @@ uint32_t TickPeriod()
     const uint32_t ms = Services().TickPeriod ? Services().TickPeriod() : 25;
     return ms > 0 ? ms : 1;
 }
+
+void NoteChange(int Slot)
+{
+    if (Services().Changed)
+        Services().Changed(Slot);
+}

@@ -21,6 +21,7 @@ struct TServices
     std::function<uint32_t()> TickPeriod;        // ms between passes of the tick
     std::function<void(int Slot)> SourceRemoved; // the panel and chart entry go with it
     std::function<void()> ApplyLanguage;         // the texts of the language in force
+    std::function<void(int Slot)> Changed;       // a source's state changed (the network watches)
 };
 
 TServices &Services();
@@ -30,3 +31,7 @@ void ResetServices();
 // The services with their fall-backs.
 TAfComPort *LinePort(int Line);
 uint32_t TickPeriod();
+// Marks a change of a source's state for those watching it from outside the panels; costs
+// nothing when nobody watches. Called while the change is being made: a watcher only takes
+// note and looks at the source later.
+void NoteChange(int Slot);

@@ -112,6 +112,9 @@ const TEntry Table[] = {
                        "These lines could not be opened again, their sources are not connected:\n%1"},
     {sLineLost, "Zařízení linky zmizelo, zkouším ho znovu otevřít", "The line's device is gone, trying to open it again"},
     {sLineBack, "Linka je zpět", "The line is back"},
+    {sMqttConnected, "MQTT: připojeno", "MQTT: connected"},
+    {sMqttDisconnected, "MQTT: odpojeno", "MQTT: disconnected"},
+    {sMqttBroker, "Broker MQTT: %1", "MQTT broker: %1"},
 };
 // clang-format on
 

@@ -110,6 +110,10 @@ enum TStrId {
     // communication log: a line's device went away, and came back
     sLineLost,
     sLineBack,
+    // top bar: the network bridge's state, its broker in the hint
+    sMqttConnected,
+    sMqttDisconnected,
+    sMqttBroker,
     sStrCount
 };
 

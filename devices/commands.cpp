@@ -5,6 +5,7 @@
 #include "panels.h"
 #include "panelview.h"
 #include "recording.h"
+#include "requests.h"
 #include "sysutils.h"
 
 namespace {
@@ -27,8 +28,7 @@ double EntryValue(const TEdit *e)
 void SendVoltage(int slot)
 {
     TDevice &d = Devices[slot];
-    d.USet = EntryValue(d.Edit1);
-    d.PendU = true;
+    RequestVoltage(slot, EntryValue(d.Edit1));
     if (d.Edit1)
         d.Edit1->SetFontColor(SentColor);
 }
@@ -36,8 +36,7 @@ void SendVoltage(int slot)
 void SendTolerance(int slot)
 {
     TDevice &d = Devices[slot];
-    d.TolSet = EntryValue(d.Edit2);
-    d.PendTol = true;
+    RequestTolerance(slot, EntryValue(d.Edit2));
     if (d.Edit2)
         d.Edit2->SetFontColor(SentColor);
 }
@@ -114,39 +113,24 @@ void Edit2KeyPress(QObject *Sender, char16_t &Key)
 void Label2Click(QObject *Sender)
 {
     // Relative to what the source last reported, not to a command still waiting.
-    if (const int slot = FindSlot(Sender, &TDevice::Label2)) {
-        Devices[slot].OutSet = !Devices[slot].OutOn;
-        Devices[slot].PendOut = true;
-    }
+    if (const int slot = FindSlot(Sender, &TDevice::Label2))
+        RequestOutput(slot, !Devices[slot].OutOn);
 }
 
 void Label3Click(QObject *Sender)
 {
-    if (const int slot = FindSlot(Sender, &TDevice::Label3)) {
-        Devices[slot].StaSet = !Devices[slot].StaOn;
-        Devices[slot].PendSta = true;
-    }
+    if (const int slot = FindSlot(Sender, &TDevice::Label3))
+        RequestStabilisation(slot, !Devices[slot].StaOn);
 }
-
-namespace {
-void SetOutputAll(bool on)
-{
-    for (int i = 1; i <= MaxDevices; ++i)
-        if (Devices[i].Used) {
-            Devices[i].OutSet = on;
-            Devices[i].PendOut = true;
-        }
-}
-} // namespace
 
 void ButtOutOnClick()
 {
-    SetOutputAll(true);
+    RequestOutputAll(true);
 }
 
 void ButtOutOffClick()
 {
-    SetOutputAll(false);
+    RequestOutputAll(false);
 }
 
 void ButtoffClick()
@@ -159,7 +143,6 @@ void ButtoffClick()
             d.Edit1->setText(QStringLiteral("0"));
             d.Edit1->SetFontColor(SentColor);
         }
-        d.USet = 0;
-        d.PendU = true;
+        RequestVoltage(i, 0);
     }
 }

@@ -117,6 +117,7 @@ int ConnectSource(int Line, int ComNumber, int Address, QColor Colour, QString *
             for (ProgramStep &s : d.Steps)
                 s = ProgramStep{};
             connected = slot;
+            NoteChange(slot);
         }
     }
 

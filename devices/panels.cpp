@@ -660,6 +660,7 @@ void ButtonColorClick(QObject *Sender)
     if (dial->exec() == QDialog::Accepted && frame) {
         frame->SetColor(dial->currentColor());
         Devices[slot].Color = dial->currentColor().rgb() & 0xFFFFFF;
+        NoteChange(slot);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "global.h"
 #include "panels.h"
 #include "recording.h"
+#include "services.h"
 #include "strtable.h"
 #include "sysutils.h"
 
@@ -17,6 +18,7 @@ namespace {
 const QColor Lime = ColorFromRgb(0x00FF00);
 const QColor Red = ColorFromRgb(0xFF0000);
 const QColor White = ColorFromRgb(0xFFFFFF);
+const QColor SentGray = ColorFromRgb(0x808080); // an entry's value handed to the scheduler
 
 void SetEnabled(QWidget *w, bool on)
 {
@@ -203,6 +205,25 @@ void DrawProgram(int slot, uint32_t now, const QString &decimalPoint)
     DrawRunButtons(slot);
 }
 
+// A command given elsewhere than in the panel shows in its entry as if typed and sent.
+void DrawEntries(TDevice &d)
+{
+    if (d.UEntry != enKeep && d.Edit1) {
+        if (d.UEntry == enShowSet) {
+            d.Edit1->setText(QString::number(qRound(d.USet)));
+            d.Edit1->SetFontColor(SentGray);
+        } else {
+            d.Edit1->clear();
+        }
+    }
+    if (d.TolEntry && d.Edit2) {
+        d.Edit2->setText(QString::number(qRound(d.TolSet)));
+        d.Edit2->SetFontColor(SentGray);
+    }
+    d.UEntry = enKeep;
+    d.TolEntry = false;
+}
+
 } // namespace
 
 void DrawDirtyPanels()
@@ -217,6 +238,7 @@ void DrawDirtyPanels()
         else if (d.Link == lkAnswering)
             ShowAnswer(slot, d);
         DrawRecordBox(d, DrawnOf(slot));
+        DrawEntries(d);
     }
 }
 
@@ -248,6 +270,7 @@ void CheckBox1Click(QObject *Sender)
     if (!s)
         return;
     Devices[s].Recording = Devices[s].CheckBox1->isChecked();
+    NoteChange(s);
     if (Devices[s].Recording) {
         StartRecording(s);
         DrawDirtyPanels();

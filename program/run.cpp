@@ -3,6 +3,7 @@
 #include "global.h"
 #include "progfile.h"
 #include "recording.h"
+#include "services.h"
 #include "sysutils.h"
 
 namespace {
@@ -31,6 +32,7 @@ void StartProgram(int Slot)
     d.StepTick = GetTickCount();
     d.USet = d.Steps[1].U;
     d.PendU = true;
+    NoteChange(Slot);
 }
 
 void StopProgram(int Slot)
@@ -41,6 +43,7 @@ void StopProgram(int Slot)
     // The source keeps the voltage of the step that was running: no new request.
     d.StepNo = 0;
     d.StepTick = GetTickCount();
+    NoteChange(Slot);
 }
 
 void ToggleProgram(int Slot)
@@ -75,6 +78,7 @@ void RunPrograms()
             d.StepNo = n;
             d.StepTick = now;
             RecordIfOn(slot);
+            NoteChange(slot);
         }
     }
 }

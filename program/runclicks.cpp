@@ -47,3 +47,13 @@ void LabKrokClick(QObject *Sender)
     else
         Started(s);
 }
+
+void RunProgramOf(int Slot, bool Run)
+{
+    if (Slot < 1 || Slot > MaxDevices || !Devices[Slot].Used)
+        return;
+    if (Run)
+        Started(Slot);
+    else
+        Stopped(Slot);
+}

@@ -7,3 +7,5 @@
 void ButtStClick(QObject *Sender);
 void ButtEnClick(QObject *Sender);
 void LabKrokClick(QObject *Sender);
+// A run started or stopped from elsewhere (the network), shown as the buttons show it.
+void RunProgramOf(int Slot, bool Run);

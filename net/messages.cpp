@@ -1,0 +1,215 @@
+#include "messages.h"
+
+#include "global.h"
+#include "recording.h"
+#include "requests.h"
+#include "sysutils.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
+
+namespace {
+
+const QString SerialMark = QStringLiteral("   v.č.: "); // between type and serial number
+
+QString LineName(int line)
+{
+    return line >= 1 && line <= MaxLines ? QString(QChar('A' + line - 1)) : QString();
+}
+
+QJsonValue TypeOf(const TDevice &d)
+{
+    const qsizetype at = d.TypeText.indexOf(SerialMark);
+    return (at < 0 ? d.TypeText : d.TypeText.left(at)).trimmed();
+}
+
+QJsonValue SerialOf(const TDevice &d)
+{
+    const qsizetype at = d.TypeText.indexOf(SerialMark);
+    // The identification reply's carriage return stays in the panel's text, not here.
+    return at < 0 ? QString() : d.TypeText.mid(at + SerialMark.size()).trimmed();
+}
+
+QJsonObject Identity(int slot, const TDevice &d)
+{
+    return QJsonObject{{QStringLiteral("slot"), slot},
+                       {QStringLiteral("line"), LineName(d.Line)},
+                       {QStringLiteral("address"), d.Address},
+                       {QStringLiteral("type"), TypeOf(d)},
+                       {QStringLiteral("serial"), SerialOf(d)}};
+}
+
+QByteArray Compact(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+bool IsUsed(int slot)
+{
+    return slot >= 1 && slot <= MaxDevices && Devices[slot].Used;
+}
+
+// A whole number within [lo, hi], as the panel's entries take it.
+bool WholeIn(const QJsonValue &v, int lo, int hi, int *out)
+{
+    if (!v.isDouble())
+        return false;
+    const double x = v.toDouble();
+    if (x != std::floor(x) || x < lo || x > hi)
+        return false;
+    *out = int(x);
+    return true;
+}
+
+// The payload as a JSON object with at least one key, or the reason why not.
+QString ReadObject(const QByteArray &payload, QJsonObject *out)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(payload, &err);
+    if (err.error != QJsonParseError::NoError)
+        return QStringLiteral("not JSON: %1 at %2").arg(err.errorString()).arg(err.offset);
+    if (!doc.isObject())
+        return QStringLiteral("not a JSON object");
+    if (doc.object().isEmpty())
+        return QStringLiteral("no command in the object");
+    *out = doc.object();
+    return {};
+}
+
+} // namespace
+
+QByteArray StateJson(int Slot)
+{
+    if (!IsUsed(Slot))
+        return {};
+    const TDevice &d = Devices[Slot];
+    const bool answering = d.Link == lkAnswering;
+    const bool running = d.StepNo > 0;
+    QJsonObject o = Identity(Slot, d);
+    o.insert(QStringLiteral("answering"), answering);
+    // A reading is known only from a source that answers and gave a readable one.
+    o.insert(QStringLiteral("u"), answering && d.U >= 0 ? QJsonValue(d.U) : QJsonValue());
+    o.insert(QStringLiteral("uSet"), d.USet);
+    o.insert(QStringLiteral("tol"), answering ? QJsonValue(d.Tol) : QJsonValue());
+    o.insert(QStringLiteral("out"), d.OutOn);
+    o.insert(QStringLiteral("sta"), d.StaOn);
+    o.insert(QStringLiteral("canStabilise"), d.CanStab);
+    o.insert(QStringLiteral("recording"), d.Recording);
+    o.insert(QStringLiteral("program"),
+             QJsonObject{{QStringLiteral("running"), running},
+                         {QStringLiteral("step"), running ? d.StepNo : 0},
+                         {QStringLiteral("seconds"),
+                          running ? qint64(uint32_t(GetTickCount() - d.StepTick) / 1000u) : 0}});
+    return Compact(o);
+}
+
+QByteArray SourcesJson()
+{
+    QJsonArray list;
+    for (int s = 1; s <= MaxDevices; ++s) {
+        if (!IsUsed(s))
+            continue;
+        QJsonObject o = Identity(s, Devices[s]);
+        o.insert(QStringLiteral("color"),
+                 QStringLiteral("#%1")
+                     .arg(Devices[s].Color & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                     .toUpper());
+        list.append(o);
+    }
+    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+}
+
+QString TakeSourceCommand(int Slot, const QByteArray &Payload, const TCommandRules &Rules)
+{
+    if (!Rules.AllowControl)
+        return QStringLiteral("commands are not allowed on this station (AllowControl=0)");
+    if (!IsUsed(Slot))
+        return QStringLiteral("no source in slot %1").arg(Slot);
+    QJsonObject o;
+    if (const QString why = ReadObject(Payload, &o); !why.isEmpty())
+        return why;
+    const TDevice &d = Devices[Slot];
+    // The panel's controls are off while the source does not answer.
+    if (d.Link == lkSilent)
+        return QStringLiteral("source %1 does not answer").arg(Slot);
+
+    // Everything is checked before anything is taken: a command is taken whole or not at all.
+    int u = -1, tol = -1, program = -1;
+    int out = -1, sta = -1;
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString key = it.key();
+        const QJsonValue v = it.value();
+        if (key == QLatin1String("u")) {
+            if (!WholeIn(v, 0, 255, &u))
+                return QStringLiteral("\"u\" must be a whole number of volts 0 to 255");
+        } else if (key == QLatin1String("tol")) {
+            if (!WholeIn(v, 1, 9, &tol))
+                return QStringLiteral("\"tol\" must be a whole number 1 to 9");
+            if (!d.CanStab)
+                return QStringLiteral("source %1 cannot stabilise").arg(Slot);
+        } else if (key == QLatin1String("out") || key == QLatin1String("sta")) {
+            if (!v.isBool())
+                return QStringLiteral("\"%1\" must be true or false").arg(key);
+            if (key == QLatin1String("sta") && !d.CanStab)
+                return QStringLiteral("source %1 cannot stabilise").arg(Slot);
+            (key == QLatin1String("out") ? out : sta) = v.toBool() ? 1 : 0;
+        } else if (key == QLatin1String("program")) {
+            const QString what = v.toString();
+            if (what != QLatin1String("start") && what != QLatin1String("stop"))
+                return QStringLiteral("\"program\" must be \"start\" or \"stop\"");
+            program = what == QLatin1String("start") ? 1 : 0;
+            if (program == 1 && d.StepNo > 0)
+                return QStringLiteral("the program of source %1 is already running").arg(Slot);
+            if (!Rules.RunProgram)
+                return QStringLiteral("programs cannot be run from here");
+        } else {
+            return QStringLiteral("unknown key \"%1\"").arg(key);
+        }
+    }
+
+    if (out >= 0)
+        RequestOutput(Slot, out == 1);
+    if (sta >= 0)
+        RequestStabilisation(Slot, sta == 1);
+    if (tol >= 0)
+        RequestTolerance(Slot, tol, true);
+    if (program >= 0 && (program == 1 || d.StepNo > 0))
+        Rules.RunProgram(Slot, program == 1);
+    if (u >= 0) {
+        // As the panel's SET button: the value sent and a recording row written.
+        RequestVoltage(Slot, u, true);
+        RecordIfOn(Slot);
+    }
+    return {};
+}
+
+QString TakeAllCommand(const QByteArray &Payload, const TCommandRules &Rules)
+{
+    if (!Rules.AllowControl)
+        return QStringLiteral("commands are not allowed on this station (AllowControl=0)");
+    QJsonObject o;
+    if (const QString why = ReadObject(Payload, &o); !why.isEmpty())
+        return why;
+    const QString only = QStringLiteral(
+        "every source takes {\"out\": true}, {\"out\": false} or {\"u\": 0}, one at a time");
+    if (o.size() != 1)
+        return only;
+    if (o.contains(QLatin1String("out")) && o.value(QLatin1String("out")).isBool()) {
+        RequestOutputAll(o.value(QLatin1String("out")).toBool());
+        return {};
+    }
+    int u = -1;
+    if (o.contains(QLatin1String("u")) && WholeIn(o.value(QLatin1String("u")), 0, 0, &u)) {
+        RequestZeroAll(true);
+        return {};
+    }
+    return only;
+}
+
+QByteArray ErrorJson(const QString &Reason, const QByteArray &Command)
+{
+    return Compact(QJsonObject{{QStringLiteral("error"), Reason},
+                               {QStringLiteral("command"), QString::fromUtf8(Command)}});
+}
