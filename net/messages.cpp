@@ -5,7 +5,6 @@
 #include "requests.h"
 #include "sysutils.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
@@ -19,26 +18,83 @@ QString LineName(int line)
     return line >= 1 && line <= MaxLines ? QString(QChar('A' + line - 1)) : QString();
 }
 
-QJsonValue TypeOf(const TDevice &d)
+QString TypeOf(const TDevice &d)
 {
     const qsizetype at = d.TypeText.indexOf(SerialMark);
     return (at < 0 ? d.TypeText : d.TypeText.left(at)).trimmed();
 }
 
-QJsonValue SerialOf(const TDevice &d)
+QString SerialOf(const TDevice &d)
 {
     const qsizetype at = d.TypeText.indexOf(SerialMark);
     // The identification reply's carriage return stays in the panel's text, not here.
     return at < 0 ? QString() : d.TypeText.mid(at + SerialMark.size()).trimmed();
 }
 
-QJsonObject Identity(int slot, const TDevice &d)
+// A JSON object written straight into its bytes, keys in the order given: a state goes out
+// for every changed reading of fifty sources, and this is several times cheaper than a
+// document built and then written.
+class TObject
 {
-    return QJsonObject{{QStringLiteral("slot"), slot},
-                       {QStringLiteral("line"), LineName(d.Line)},
-                       {QStringLiteral("address"), d.Address},
-                       {QStringLiteral("type"), TypeOf(d)},
-                       {QStringLiteral("serial"), SerialOf(d)}};
+public:
+    explicit TObject(QByteArray &out) : m_out(out) { m_out += '{'; }
+    ~TObject() { m_out += '}'; }
+
+    QByteArray &Key(const char *key)
+    {
+        if (!m_first)
+            m_out += ',';
+        m_first = false;
+        m_out += '"';
+        m_out += key;
+        m_out += "\":";
+        return m_out;
+    }
+    void Number(const char *key, double v)
+    {
+        QByteArray &o = Key(key);
+        if (v == std::floor(v) && std::fabs(v) < 1e15)
+            o += QByteArray::number(qint64(v));
+        else if (std::isfinite(v))
+            o += QByteArray::number(v, 'g', 12);
+        else
+            o += "null";
+    }
+    void Bool(const char *key, bool v) { Key(key) += v ? "true" : "false"; }
+    void Null(const char *key) { Key(key) += "null"; }
+    void String(const char *key, const QString &v)
+    {
+        QByteArray &o = Key(key);
+        o += '"';
+        // The source's own texts may hold anything: quotes, backslashes and control
+        // characters are escaped, the rest goes as UTF-8.
+        for (const char c : v.toUtf8()) {
+            if (c == '"' || c == '\\') {
+                o += '\\';
+                o += c;
+            } else if (uchar(c) < 0x20) {
+                o += "\\u00";
+                o += "0123456789abcdef"[uchar(c) >> 4];
+                o += "0123456789abcdef"[uchar(c) & 15];
+            } else {
+                o += c;
+            }
+        }
+        o += '"';
+    }
+
+private:
+    QByteArray &m_out;
+    bool m_first = true;
+};
+
+void Identity(TObject &o, int slot, const TDevice &d)
+{
+    o.Number("slot", slot);
+    o.String("line", LineName(d.Line));
+    o.Number("address", d.Address);
+    o.String("type", TypeOf(d));
+    o.String("serial", SerialOf(d));
 }
 
 QByteArray Compact(const QJsonObject &o)
@@ -87,38 +143,51 @@ QByteArray StateJson(int Slot)
     const TDevice &d = Devices[Slot];
     const bool answering = d.Link == lkAnswering;
     const bool running = d.StepNo > 0;
-    QJsonObject o = Identity(Slot, d);
-    o.insert(QStringLiteral("answering"), answering);
-    // A reading is known only from a source that answers and gave a readable one.
-    o.insert(QStringLiteral("u"), answering && d.U >= 0 ? QJsonValue(d.U) : QJsonValue());
-    o.insert(QStringLiteral("uSet"), d.USet);
-    o.insert(QStringLiteral("tol"), answering ? QJsonValue(d.Tol) : QJsonValue());
-    o.insert(QStringLiteral("out"), d.OutOn);
-    o.insert(QStringLiteral("sta"), d.StaOn);
-    o.insert(QStringLiteral("canStabilise"), d.CanStab);
-    o.insert(QStringLiteral("recording"), d.Recording);
-    o.insert(QStringLiteral("program"),
-             QJsonObject{{QStringLiteral("running"), running},
-                         {QStringLiteral("step"), running ? d.StepNo : 0},
-                         {QStringLiteral("seconds"),
-                          running ? qint64(uint32_t(GetTickCount() - d.StepTick) / 1000u) : 0}});
-    return Compact(o);
+    QByteArray out;
+    out.reserve(360);
+    {
+        TObject o(out);
+        Identity(o, Slot, d);
+        o.Bool("answering", answering);
+        // A reading is known only from a source that answers and gave a readable one.
+        if (answering && d.U >= 0)
+            o.Number("u", d.U);
+        else
+            o.Null("u");
+        o.Number("uSet", d.USet);
+        if (answering)
+            o.Number("tol", d.Tol);
+        else
+            o.Null("tol");
+        o.Bool("out", d.OutOn);
+        o.Bool("sta", d.StaOn);
+        o.Bool("canStabilise", d.CanStab);
+        o.Bool("recording", d.Recording);
+        o.Key("program");
+        TObject p(out);
+        p.Bool("running", running);
+        p.Number("step", running ? d.StepNo : 0);
+        p.Number("seconds", running ? uint32_t(GetTickCount() - d.StepTick) / 1000u : 0);
+    }
+    return out;
 }
 
 QByteArray SourcesJson()
 {
-    QJsonArray list;
+    QByteArray out = "[";
     for (int s = 1; s <= MaxDevices; ++s) {
         if (!IsUsed(s))
             continue;
-        QJsonObject o = Identity(s, Devices[s]);
-        o.insert(QStringLiteral("color"),
-                 QStringLiteral("#%1")
-                     .arg(Devices[s].Color & 0xFFFFFF, 6, 16, QLatin1Char('0'))
-                     .toUpper());
-        list.append(o);
+        if (out.size() > 1)
+            out += ',';
+        TObject o(out);
+        Identity(o, s, Devices[s]);
+        o.String("color", QStringLiteral("#%1")
+                              .arg(Devices[s].Color & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                              .toUpper());
     }
-    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+    out += ']';
+    return out;
 }
 
 QString TakeSourceCommand(int Slot, const QByteArray &Payload, const TCommandRules &Rules)

@@ -19,9 +19,9 @@
 
 namespace {
 
-constexpr int KeepAlive = 30; // s between pings on a quiet connection
-constexpr int LoopWait = 100; // ms the network thread waits for the socket at a time
-constexpr int FirstDelay = 1; // s before the first new try after a failure
+constexpr int KeepAlive = 30;  // s between pings on a quiet connection
+constexpr int LoopWait = 1000; // ms the network thread waits at most: a publish wakes it at once
+constexpr int FirstDelay = 1;  // s before the first new try after a failure
 constexpr int LongestDelay = 30;
 constexpr auto StopWait = std::chrono::milliseconds(1500); // for "offline" to get out
 

@@ -181,6 +181,13 @@ private slots:
         d.U = -1; // an unreadable reply
         QVERIFY(QJsonDocument::fromJson(StateJson(3)).object().value("u").isNull());
         QVERIFY(StateJson(4).isEmpty());
+        // Whatever the source calls itself, the state stays JSON and says it back.
+        const QString odd = QStringLiteral("Z\"D\\R\x01ř");
+        d.TypeText = odd + QStringLiteral("   v.č.: 1");
+        QJsonParseError err{};
+        s = QJsonDocument::fromJson(StateJson(3), &err).object();
+        QCOMPARE(err.error, QJsonParseError::NoError);
+        QCOMPARE(s.value("type").toString(), odd);
 
         const QJsonArray list = QJsonDocument::fromJson(SourcesJson()).array();
         QCOMPARE(list.size(), 1);
