@@ -125,7 +125,7 @@ QString ReadObject(const QByteArray &payload, QJsonObject *out)
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(payload, &err);
     if (err.error != QJsonParseError::NoError)
-        return QStringLiteral("not JSON: %1 at %2").arg(err.errorString()).arg(err.offset);
+        return QStringLiteral("not JSON (at character %1)").arg(err.offset);
     if (!doc.isObject())
         return QStringLiteral("not a JSON object");
     if (doc.object().isEmpty())

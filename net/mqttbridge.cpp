@@ -4,6 +4,7 @@
 #include "services.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 #include <QMetaObject>
 #include <algorithm>
@@ -97,7 +98,7 @@ struct TMqttNet
             rc == 0 ? QString() : QString::fromUtf8(mosquitto_connack_string(rc));
         net->post([net, rc, reason] {
             if (net->owner)
-                net->owner->connected(rc, reason);
+                Guarded([&] { net->owner->connected(rc, reason); });
         });
     }
 
@@ -109,7 +110,7 @@ struct TMqttNet
         const bool retained = m->retain;
         net->post([net, topic, payload, retained] {
             if (net->owner)
-                net->owner->received(topic, payload, retained);
+                Guarded([&] { net->owner->received(topic, payload, retained); });
         });
     }
 
@@ -117,7 +118,7 @@ struct TMqttNet
     {
         post([this, reason] {
             if (owner)
-                owner->lost(reason);
+                Guarded([&] { owner->lost(reason); });
         });
     }
 
@@ -228,6 +229,9 @@ bool TMqttBridge::Start()
         return false;
     }
     mosquitto_threaded_set(net->mosq, true);
+    // Version 5, so that a command left retained on the broker is known as such even when it
+    // arrives while the station is connected (retain as published).
+    mosquitto_int_option(net->mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     const QByteArray status = topic(QStringLiteral("status"));
     int rc = mosquitto_will_set(net->mosq, status.constData(), 7, "offline", 1, true);
     if (rc == MOSQ_ERR_SUCCESS && !m_settings.User.isEmpty())
@@ -290,7 +294,8 @@ void TMqttBridge::connected(int Rc, const QString &Reason)
     m_error.clear();
     publish(topic(QStringLiteral("status")), "online", true);
     for (const char *t : {"source/+/set", "all/set"})
-        mosquitto_subscribe(m_net->mosq, nullptr, topic(QString::fromLatin1(t)).constData(), 1);
+        mosquitto_subscribe_v5(m_net->mosq, nullptr, topic(QString::fromLatin1(t)).constData(), 1,
+                               MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr);
     // Everything again: the broker may have lost it. A state left by a source that went
     // while the broker was away goes; at the first connection, any left by an earlier run.
     for (int s = 1; s <= MaxDevices; ++s)
@@ -424,6 +429,9 @@ void TMqttBridge::received(const QByteArray &Topic, const QByteArray &Payload, b
     TOwnTime t(m_ownNs);
     const QByteArray prefix = topic(QString());
     if (!Topic.startsWith(prefix))
+        return;
+    // An empty message is how a command left retained is taken off the broker: nothing to do.
+    if (Payload.isEmpty())
         return;
     const QList<QByteArray> parts = Topic.mid(prefix.size()).split('/');
     int slot = 0;

@@ -6,7 +6,7 @@
 set -euo pipefail
 PKGS=(g++ cmake python3 ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
       libjpeg62-turbo-dev xvfb xauth fonts-dejavu-core qt6-translations-l10n
-      clang-format libmosquitto-dev mosquitto mosquitto-clients)
+      clang-format libmosquitto-dev mosquitto mosquitto-clients openssl)
 for group in "$@"; do
     case "$group" in
         fuzz)    PKGS+=(clang libclang-rt-14-dev) ;;

@@ -50,8 +50,9 @@ public:
     int Port() const { return m_port; }
 
     // Starts the broker (again on the same port after Stop); with a user, only that user
-    // with that password may connect. False when it did not come up.
-    bool Start(const QString &user = {}, const QString &password = {})
+    // with that password may connect; more: further lines for its listener (TLS). False
+    // when it did not come up.
+    bool Start(const QString &user = {}, const QString &password = {}, const QString &more = {})
     {
         if (!m_port)
             m_port = FreePort();
@@ -59,6 +60,7 @@ public:
         // Started as root, the broker would become another user who cannot read our files.
         if (geteuid() == 0)
             conf += QStringLiteral("user root\n");
+        conf += more;
         if (user.isEmpty()) {
             conf += QStringLiteral("allow_anonymous true\n");
         } else {
@@ -86,6 +88,22 @@ public:
         m_proc.kill();
         m_proc.waitForFinished(5000);
     }
+
+    // A self-signed certificate for 127.0.0.1 with its key, made in the broker's folder under
+    // the given name; false when openssl failed.
+    bool MakeCertificate(const QString &name)
+    {
+        return QProcess::execute(
+                   QStringLiteral("openssl"),
+                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                    QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                    QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                    QStringLiteral("-addext"),
+                    QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:127.0.0.1"),
+                    QStringLiteral("-keyout"), File(name + QStringLiteral(".key")),
+                    QStringLiteral("-out"), File(name + QStringLiteral(".pem"))}) == 0;
+    }
+    QString File(const QString &name) const { return m_dir.filePath(name); }
 
 private:
     QTemporaryDir m_dir;

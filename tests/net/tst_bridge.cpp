@@ -154,6 +154,60 @@ private slots:
         QVERIFY(!Devices[1].PendU && !Devices[1].PendOut);
     }
 
+    // A command left retained on the broker is refused, even while connected; an empty
+    // message that takes it off is no command at all.
+    void retainedCommand()
+    {
+        broker::Broker mq;
+        QVERIFY(mq.Start());
+        BareSource();
+        broker::Subscriber sub(mq.Port(), QStringLiteral("c/#"));
+        TMqttBridge bridge(Settings(mq.Port(), QStringLiteral("c"), true));
+        QVERIFY(bridge.Start());
+        QVERIFY(sub.WaitFor({"c/status online"}));
+        QVERIFY(
+            broker::Publish(mq.Port(), QStringLiteral("c/source/1/set"), R"({"out": true})", true));
+        QVERIFY(sub.WaitFor({"c/source/1/error", "retained"}));
+        QVERIFY(!Devices[1].PendOut);
+        QVERIFY(broker::Publish(mq.Port(), QStringLiteral("c/source/1/set"), {}, true));
+        QVERIFY(broker::Publish(mq.Port(), QStringLiteral("c/source/1/set"), R"({"out": true})"));
+        QVERIFY(QTest::qWaitFor([] { return Devices[1].PendOut; }, 5000));
+        QTest::qWait(200);
+        QCOMPARE(sub.Lines().filter(QStringLiteral("c/source/1/error")).size(), 1);
+    }
+
+    // With a certificate file the broker's certificate is checked: its own connects, another
+    // one is refused.
+    void tls_data()
+    {
+        QTest::addColumn<QString>("trusted");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("the broker's certificate") << "broker" << true;
+        QTest::newRow("another certificate") << "other" << false;
+    }
+
+    void tls()
+    {
+        QFETCH(QString, trusted);
+        QFETCH(bool, connects);
+        broker::Broker mq;
+        QVERIFY(mq.MakeCertificate(QStringLiteral("broker")));
+        QVERIFY(mq.MakeCertificate(QStringLiteral("other")));
+        QVERIFY(mq.Start({}, {},
+                         QStringLiteral("certfile %1\nkeyfile %2\n")
+                             .arg(mq.File("broker.pem"), mq.File("broker.key"))));
+        TMqttSettings s = Settings(mq.Port(), QStringLiteral("t"), false);
+        s.CaFile = mq.File(trusted + QStringLiteral(".pem"));
+        TMqttBridge bridge(s);
+        QVERIFY(bridge.Start());
+        if (connects) {
+            QVERIFY(QTest::qWaitFor([&] { return bridge.IsConnected(); }, 5000));
+        } else {
+            QVERIFY(QTest::qWaitFor([&] { return !bridge.LastError().isEmpty(); }, 5000));
+            QVERIFY(!bridge.IsConnected());
+        }
+    }
+
     void password_data()
     {
         QTest::addColumn<QString>("password");
