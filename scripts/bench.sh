@@ -37,7 +37,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)" --target ardemo-sim bench_system bench_driver \
-    bench_wholeprogram bench_chartengine bench_reconnect >/dev/null
+    bench_wholeprogram bench_chartengine bench_reconnect bench_bridge >/dev/null
 
 case $mode in
 quick) runs=2 seconds=4 cpu=20 repeat=8 ;;
@@ -57,6 +57,7 @@ echo "== $(date -u +%FT%TZ) $mode run, load average $load_before, $(nproc) cores
 "$build/bench/system/bench_wholeprogram" cpu --seconds "$cpu"
 "$build/bench/comm/bench_search" --runs "$runs"
 "$build/bench/system/bench_reconnect" --runs "$runs"
+"$build/bench/net/bench_bridge" --seconds "$cpu"
 if [ "$mode" = long ]; then
     "$build/bench/system/bench_wholeprogram" memory
 fi

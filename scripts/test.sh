@@ -2,9 +2,10 @@
 # Installs what is missing, builds and runs every test (offscreen, pseudo-terminals only).
 #   ARDEMO_SANITIZE=address  the whole suite under the address and undefined-behaviour
 #                            checks, in build-address/
-#   ARDEMO_SANITIZE=thread   the serial and line-communication tests (labels serial, comm)
-#                            under the thread checker, in build-thread/; ARDEMO_TEST_LABEL
-#                            picks other labels, ARDEMO_TEST_LABEL= runs them all
+#   ARDEMO_SANITIZE=thread   the serial, line-communication and network tests (labels
+#                            serial, comm, net) under the thread checker, in build-thread/;
+#                            ARDEMO_TEST_LABEL picks other labels, ARDEMO_TEST_LABEL= runs
+#                            them all
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -17,11 +18,11 @@ fi
 if [ "$SAN" = "thread" ]; then
     # Qt is not built with the thread checker: only our own code is judged. The threads
     # live in the serial layer and meet the interface thread in the line communication,
-    # so that is what this build runs unless told otherwise.
+    # and in the network bridge, so that is what this build runs unless told otherwise.
     # The live tests start the simulator: the forked child only replaces itself with the
     # simulator, so the checker's refusal of threads after such a fork does not apply.
     export TSAN_OPTIONS="ignore_noninstrumented_modules=1:halt_on_error=1:die_after_fork=0"
-    ARDEMO_TEST_LABEL="${ARDEMO_TEST_LABEL-serial|comm}"
+    ARDEMO_TEST_LABEL="${ARDEMO_TEST_LABEL-serial|comm|net}"
 fi
 if [ -n "$SAN" ]; then
     # A sanitizer build is for finding faults: light optimisation and line tables keep its
