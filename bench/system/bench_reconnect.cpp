@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 
@@ -25,22 +27,31 @@ bool AllAnswered()
 }
 
 // Milliseconds until all fifty answer, or -1 after 20 s; *firstRequest: until the first
-// request of the run went out (the start-up's own share).
+// request of the run went out (the start-up's own share). The program's event loop runs as
+// in the program, asleep between events: a loop that spun here would take a core from the
+// simulator and the ports' threads. Looked at every millisecond.
 double UntilAllAnswer(const QElapsedTimer &since, double *firstRequest = nullptr)
 {
     bool sent = false;
-    while (!AllAnswered()) {
-        if (since.elapsed() > 20000)
-            return -1;
-        QApplication::processEvents(QEventLoop::AllEvents, 2);
+    double result = -1;
+    QEventLoop loop;
+    QTimer look;
+    look.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&look, &QTimer::timeout, [&] {
         if (!sent && firstRequest &&
             std::any_of(Lines + 1, Lines + MaxLines + 1,
                         [](const TLines &l) { return l.Waiting; })) {
             sent = true;
             *firstRequest = since.nsecsElapsed() / 1e6;
         }
-    }
-    return since.nsecsElapsed() / 1e6;
+        if (AllAnswered())
+            result = since.nsecsElapsed() / 1e6;
+        if (AllAnswered() || since.elapsed() > 20000)
+            loop.quit();
+    });
+    look.start(1);
+    loop.exec();
+    return result;
 }
 } // namespace
 
