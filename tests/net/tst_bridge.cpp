@@ -92,6 +92,12 @@ private slots:
         QVERIFY(sub.WaitFor({QStringLiteral("source/%1/error").arg(s2), "cannot stabilise"}));
         QVERIFY(!Devices[s2].PendTol);
         QVERIFY(prog.Errors().isEmpty());
+        // A source removed: its retained state is taken off the broker, the list follows.
+        Devices[s2].ButtonDel->click();
+        QVERIFY(sub.WaitFor({QStringLiteral("lab/st1/source/%1/state (null)").arg(s2)}));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return sub.Lines().filter("lab/st1/sources").last().count("address") == 1; },
+            3000));
 
         // The broker goes: the lines, the panels and the recording go on.
         mq.Stop();
