@@ -25,12 +25,9 @@ void StartNetwork()
     if (!form || Bridge || MqttSettings.Host.isEmpty())
         return;
     Bridge = new TMqttBridge(MqttSettings, form);
-    Bridge->RunProgram = RunProgramOf;
+    Bridge->SetProgramRunner(RunProgramOf);
     QObject::connect(Bridge, &TMqttBridge::LinkChanged, form, [] { ShowNetworkState(); });
-    if (!MqttSettings.Enabled())
-        QMetaObject::invokeMethod(
-            Bridge, [] { ShowNetworkState(); }, Qt::QueuedConnection);
-    else
+    if (MqttSettings.Enabled())
         Bridge->Start();
     ShowNetworkState();
 }

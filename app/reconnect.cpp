@@ -16,11 +16,6 @@
 
 namespace {
 const QString Section = QStringLiteral("Sources");
-
-QChar LineLetter(int Line)
-{
-    return QLatin1Char(char('A' + Line - 1));
-}
 } // namespace
 
 QString SourceKey(const TSavedSource &s)

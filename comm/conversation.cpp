@@ -133,7 +133,7 @@ void ParseReply(int Slot)
         // beyond ASCII are those of the code page, as everywhere else in the program.
         const QString type = FromCp1250((vc >= 0 ? t.left(vc) : t).toLatin1());
         const QString serial = vc >= 0 ? FromCp1250(t.mid(vc + 2).toLatin1()) : QString();
-        d.TypeText = type + QStringLiteral("   v.č.: ") + serial;
+        d.TypeText = type + TypeSerialMark + serial;
         d.ReqState = rsAskTol;
         d.CanStab = t.indexOf(QLatin1String("-S")) >= 5;
     }
@@ -205,7 +205,7 @@ bool ReleaseSource(int Slot)
     d.Link = lkNew;
     d.Recording = d.RecordFailing = false;
     d.Dirty = false;
-    d.UEntry = enKeep;
+    d.UEntry = false;
     d.TolEntry = false;
     NoteChange(Slot);
 

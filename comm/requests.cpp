@@ -4,56 +4,44 @@
 #include "services.h"
 
 namespace {
-bool IsUsed(int s)
+
+// Stores the value to send and raises its pending flag; with Entry, the panel's entry is to
+// show it as sent.
+template <typename T>
+void Ask(int Slot, T TDevice::*Value, bool TDevice::*Pending, T v, bool TDevice::*Entry = nullptr)
 {
-    return s >= 1 && s <= MaxDevices && Devices[s].Used;
+    if (Slot < 1 || Slot > MaxDevices || !Devices[Slot].Used)
+        return;
+    TDevice &d = Devices[Slot];
+    d.*Value = v;
+    d.*Pending = true;
+    if (Entry) {
+        d.*Entry = true;
+        d.Dirty = true;
+    }
+    NoteChange(Slot);
 }
+
 } // namespace
 
 void RequestVoltage(int Slot, double U, bool ShowInEntry)
 {
-    if (!IsUsed(Slot))
-        return;
-    TDevice &d = Devices[Slot];
-    d.USet = U;
-    d.PendU = true;
-    if (ShowInEntry) {
-        d.UEntry = enShowSet;
-        d.Dirty = true;
-    }
-    NoteChange(Slot);
+    Ask(Slot, &TDevice::USet, &TDevice::PendU, U, ShowInEntry ? &TDevice::UEntry : nullptr);
 }
 
 void RequestTolerance(int Slot, double Tol, bool ShowInEntry)
 {
-    if (!IsUsed(Slot))
-        return;
-    TDevice &d = Devices[Slot];
-    d.TolSet = Tol;
-    d.PendTol = true;
-    if (ShowInEntry) {
-        d.TolEntry = true;
-        d.Dirty = true;
-    }
-    NoteChange(Slot);
+    Ask(Slot, &TDevice::TolSet, &TDevice::PendTol, Tol, ShowInEntry ? &TDevice::TolEntry : nullptr);
 }
 
 void RequestOutput(int Slot, bool On)
 {
-    if (!IsUsed(Slot))
-        return;
-    Devices[Slot].OutSet = On;
-    Devices[Slot].PendOut = true;
-    NoteChange(Slot);
+    Ask(Slot, &TDevice::OutSet, &TDevice::PendOut, On);
 }
 
 void RequestStabilisation(int Slot, bool On)
 {
-    if (!IsUsed(Slot))
-        return;
-    Devices[Slot].StaSet = On;
-    Devices[Slot].PendSta = true;
-    NoteChange(Slot);
+    Ask(Slot, &TDevice::StaSet, &TDevice::PendSta, On);
 }
 
 void RequestOutputAll(bool On)

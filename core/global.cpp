@@ -48,7 +48,7 @@ void ResetDevice(int Slot)
     d.Recording = d.RecordFailing = false;
     d.RecordTries = 0;
     d.Dirty = false;
-    d.UEntry = enKeep;
+    d.UEntry = false;
     d.TolEntry = false;
     for (ProgramStep &s : d.Steps)
         s = ProgramStep{};
@@ -78,6 +78,11 @@ int DevicesOnLine(int Line)
         if (Devices[i].Used && Devices[i].Line == Line)
             ++n;
     return n;
+}
+
+QString LineLetter(int Line)
+{
+    return Line >= 1 && Line <= MaxLines ? QString(QChar(u'A' + Line - 1)) : QString();
 }
 
 int LowestFreeSlot()

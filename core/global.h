@@ -54,18 +54,13 @@ enum TLinkState : int32_t {
     lkSilent = 2,    // the last request went unanswered: "NEKOMUNIKUJE"
 };
 
-// What a panel's voltage entry is to show of a value given from elsewhere (the network):
-// nothing, the value asked for as sent, or an empty entry for a program's voltages.
-enum TEntryShow : int32_t {
-    enKeep = 0,
-    enShowSet = 1,
-    enClear = 2,
-};
+// Between a source's type and its serial number in TDevice::TypeText.
+inline const QString TypeSerialMark = QStringLiteral("   v.č.: ");
 
 struct TDevice
 {
     QString Reply;    // last complete reply, '#' to CR inclusive
-    QString TypeText; // type + "   v.č.: " + serial number
+    QString TypeText; // type + TypeSerialMark + serial number
     bool Used = false;
     bool InChart = false;
     bool CanStab = false;
@@ -125,8 +120,8 @@ struct TDevice
     bool RecordFailing = false; // the last row could not be written
     uint32_t RecordTries = 0;   // rows tried so far; the record box's hint follows each
     bool Dirty = false;         // changed since the panel was last drawn
-    TEntryShow UEntry = enKeep; // the voltage entry, when a command came from elsewhere
-    bool TolEntry = false;      // the tolerance entry shows TolSet as sent
+    bool UEntry = false;        // the voltage entry shows USet as sent: a command from elsewhere
+    bool TolEntry = false;      // likewise the tolerance entry with TolSet
 };
 
 struct TLines
@@ -166,5 +161,7 @@ void InitTables();
 void AtTableReset(void (*Reset)());
 // Number of used slots on a line.
 int DevicesOnLine(int Line);
+// The letter of line 1..4, "A".."D"; empty for anything else.
+QString LineLetter(int Line);
 // Lowest slot 1..50 that is not used, or 0 when all are.
 int LowestFreeSlot();

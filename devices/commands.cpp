@@ -12,7 +12,7 @@ namespace {
 
 // An entry's text turns gray once its value is handed to the scheduler; typing starts a
 // new value in black.
-const QColor SentColor = ColorFromRgb(0x808080);
+const QColor SentColor = SentEntryColor();
 const QColor TypingColor = ColorFromRgb(0x000000);
 
 // The entries take a dot as the decimal separator; anything unreadable counts as 0.
@@ -135,14 +135,6 @@ void ButtOutOffClick()
 
 void ButtoffClick()
 {
-    for (int i = 1; i <= MaxDevices; ++i) {
-        TDevice &d = Devices[i];
-        if (!d.Used)
-            continue;
-        if (d.Edit1) {
-            d.Edit1->setText(QStringLiteral("0"));
-            d.Edit1->SetFontColor(SentColor);
-        }
-        RequestVoltage(i, 0);
-    }
+    RequestZeroAll(true);
+    DrawDirtyPanels(); // every entry shows its 0 at once
 }

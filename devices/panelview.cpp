@@ -18,7 +18,6 @@ namespace {
 const QColor Lime = ColorFromRgb(0x00FF00);
 const QColor Red = ColorFromRgb(0xFF0000);
 const QColor White = ColorFromRgb(0xFFFFFF);
-const QColor SentGray = ColorFromRgb(0x808080); // an entry's value handed to the scheduler
 
 void SetEnabled(QWidget *w, bool on)
 {
@@ -205,23 +204,14 @@ void DrawProgram(int slot, uint32_t now, const QString &decimalPoint)
     DrawRunButtons(slot);
 }
 
-// A command given elsewhere than in the panel shows in its entry as if typed and sent.
-void DrawEntries(TDevice &d)
+// A value asked for elsewhere than in the entry shows in it as if typed and sent.
+void ShowSent(TEdit *entry, bool &asked, double value)
 {
-    if (d.UEntry != enKeep && d.Edit1) {
-        if (d.UEntry == enShowSet) {
-            d.Edit1->setText(QString::number(qRound(d.USet)));
-            d.Edit1->SetFontColor(SentGray);
-        } else {
-            d.Edit1->clear();
-        }
+    if (asked && entry) {
+        entry->setText(QString::number(qRound(value)));
+        entry->SetFontColor(SentEntryColor());
     }
-    if (d.TolEntry && d.Edit2) {
-        d.Edit2->setText(QString::number(qRound(d.TolSet)));
-        d.Edit2->SetFontColor(SentGray);
-    }
-    d.UEntry = enKeep;
-    d.TolEntry = false;
+    asked = false;
 }
 
 } // namespace
@@ -238,7 +228,8 @@ void DrawDirtyPanels()
         else if (d.Link == lkAnswering)
             ShowAnswer(slot, d);
         DrawRecordBox(d, DrawnOf(slot));
-        DrawEntries(d);
+        ShowSent(d.Edit1, d.UEntry, d.USet);
+        ShowSent(d.Edit2, d.TolEntry, d.TolSet);
     }
 }
 
@@ -250,6 +241,11 @@ void RefreshPanels()
     for (int slot = 1; slot <= MaxDevices; ++slot)
         if (Devices[slot].Used)
             DrawProgram(slot, now, decimalPoint);
+}
+
+QColor SentEntryColor()
+{
+    return ColorFromRgb(0x808080);
 }
 
 void DrawRunButtons(int Slot)

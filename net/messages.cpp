@@ -5,30 +5,24 @@
 #include "requests.h"
 #include "sysutils.h"
 
+#include <QColor>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
 
 namespace {
 
-const QString SerialMark = QStringLiteral("   v.č.: "); // between type and serial number
-
-QString LineName(int line)
-{
-    return line >= 1 && line <= MaxLines ? QString(QChar('A' + line - 1)) : QString();
-}
-
 QString TypeOf(const TDevice &d)
 {
-    const qsizetype at = d.TypeText.indexOf(SerialMark);
+    const qsizetype at = d.TypeText.indexOf(TypeSerialMark);
     return (at < 0 ? d.TypeText : d.TypeText.left(at)).trimmed();
 }
 
 QString SerialOf(const TDevice &d)
 {
-    const qsizetype at = d.TypeText.indexOf(SerialMark);
+    const qsizetype at = d.TypeText.indexOf(TypeSerialMark);
     // The identification reply's carriage return stays in the panel's text, not here.
-    return at < 0 ? QString() : d.TypeText.mid(at + SerialMark.size()).trimmed();
+    return at < 0 ? QString() : d.TypeText.mid(at + TypeSerialMark.size()).trimmed();
 }
 
 // A JSON object written straight into its bytes, keys in the order given: a state goes out
@@ -91,15 +85,10 @@ private:
 void Identity(TObject &o, int slot, const TDevice &d)
 {
     o.Number("slot", slot);
-    o.String("line", LineName(d.Line));
+    o.String("line", LineLetter(d.Line));
     o.Number("address", d.Address);
     o.String("type", TypeOf(d));
     o.String("serial", SerialOf(d));
-}
-
-QByteArray Compact(const QJsonObject &o)
-{
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 bool IsUsed(int slot)
@@ -182,9 +171,7 @@ QByteArray SourcesJson()
             out += ',';
         TObject o(out);
         Identity(o, s, Devices[s]);
-        o.String("color", QStringLiteral("#%1")
-                              .arg(Devices[s].Color & 0xFFFFFF, 6, 16, QLatin1Char('0'))
-                              .toUpper());
+        o.String("color", QColor::fromRgb(Devices[s].Color).name().toUpper());
     }
     out += ']';
     return out;
@@ -279,6 +266,11 @@ QString TakeAllCommand(const QByteArray &Payload, const TCommandRules &Rules)
 
 QByteArray ErrorJson(const QString &Reason, const QByteArray &Command)
 {
-    return Compact(QJsonObject{{QStringLiteral("error"), Reason},
-                               {QStringLiteral("command"), QString::fromUtf8(Command)}});
+    QByteArray out;
+    {
+        TObject o(out);
+        o.String("command", QString::fromUtf8(Command));
+        o.String("error", Reason);
+    }
+    return out;
 }

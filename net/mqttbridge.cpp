@@ -81,12 +81,14 @@ struct TMqttNet
     QByteArray host;
     int port = 0;
 
-    // Hands a call to the bridge on the interface thread, if the bridge is still there.
-    template <typename F> void post(F &&f)
+    // Hands a call to the bridge on the interface thread, if the bridge is still there; a
+    // call still queued when the bridge goes is dropped with it.
+    template <typename F> void post(F f)
     {
         std::lock_guard<std::mutex> g(lock);
-        if (owner)
-            QMetaObject::invokeMethod(owner, std::forward<F>(f), Qt::QueuedConnection);
+        if (TMqttBridge *b = owner)
+            QMetaObject::invokeMethod(
+                b, [b, f] { Guarded([&] { f(b); }); }, Qt::QueuedConnection);
     }
 
     static void OnConnect(mosquitto *, void *obj, int rc)
@@ -94,32 +96,18 @@ struct TMqttNet
         auto *net = static_cast<TMqttNet *>(obj);
         if (rc == 0)
             net->session = true;
-        const QString reason =
-            rc == 0 ? QString() : QString::fromUtf8(mosquitto_connack_string(rc));
-        net->post([net, rc, reason] {
-            if (net->owner)
-                Guarded([&] { net->owner->connected(rc, reason); });
-        });
+        // The broker's reason code (MQTT 5) in words.
+        const QString reason = rc == 0 ? QString() : QString::fromUtf8(mosquitto_reason_string(rc));
+        net->post([rc, reason](TMqttBridge *b) { b->connected(rc, reason); });
     }
 
     static void OnMessage(mosquitto *, void *obj, const mosquitto_message *m)
     {
-        auto *net = static_cast<TMqttNet *>(obj);
         const QByteArray topic(m->topic);
         const QByteArray payload(static_cast<const char *>(m->payload), m->payloadlen);
         const bool retained = m->retain;
-        net->post([net, topic, payload, retained] {
-            if (net->owner)
-                Guarded([&] { net->owner->received(topic, payload, retained); });
-        });
-    }
-
-    void lost(const QString &reason)
-    {
-        post([this, reason] {
-            if (owner)
-                Guarded([&] { owner->lost(reason); });
-        });
+        static_cast<TMqttNet *>(obj)->post(
+            [topic, payload, retained](TMqttBridge *b) { b->received(topic, payload, retained); });
     }
 
     bool isStopping()
@@ -138,8 +126,8 @@ struct TMqttNet
         int delay = FirstDelay;
         while (!isStopping()) {
             int rc = mosquitto_connect_async(mosq, host.constData(), port, KeepAlive);
-            if (rc ==
-                MOSQ_ERR_CONN_PENDING) // the connection is on its way: the loop sees it through
+            // A connection on its way is seen through by the loop.
+            if (rc == MOSQ_ERR_CONN_PENDING)
                 rc = MOSQ_ERR_SUCCESS;
             QString reason = rc == MOSQ_ERR_SUCCESS ? QString() : Why(rc);
             auto stopAt = std::chrono::steady_clock::time_point::max();
@@ -162,7 +150,7 @@ struct TMqttNet
             }
             if (isStopping())
                 break;
-            lost(reason);
+            post([reason](TMqttBridge *b) { b->lost(reason); });
             if (session.exchange(false))
                 delay = FirstDelay;
             std::unique_lock<std::mutex> g(lock);
@@ -182,10 +170,6 @@ TMqttBridge::TMqttBridge(const TMqttSettings &Settings, QObject *Parent)
     : QObject(Parent), m_settings(Settings)
 {
     m_rules.AllowControl = Settings.AllowControl;
-    m_rules.RunProgram = [this](int slot, bool run) {
-        if (RunProgram)
-            RunProgram(slot, run);
-    };
     m_clock.start();
     m_due.setSingleShot(true);
     connect(&m_due, &QTimer::timeout, this, [this] { Guarded([this] { due(); }); });
@@ -195,10 +179,9 @@ TMqttBridge::TMqttBridge(const TMqttSettings &Settings, QObject *Parent)
 
 TMqttBridge::~TMqttBridge()
 {
-    if (Services().Changed && m_net)
-        Services().Changed = nullptr;
     if (!m_net)
         return;
+    Services().Changed = nullptr;
     std::shared_ptr<TMqttNet> net = m_net;
     if (m_connected && net->mosq) {
         // A clean end: the last will is not sent then, so "offline" is said here.
@@ -296,14 +279,17 @@ void TMqttBridge::connected(int Rc, const QString &Reason)
     for (const char *t : {"source/+/set", "all/set"})
         mosquitto_subscribe_v5(m_net->mosq, nullptr, topic(QString::fromLatin1(t)).constData(), 1,
                                MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr);
-    // Everything again: the broker may have lost it. A state left by a source that went
-    // while the broker was away goes; at the first connection, any left by an earlier run.
+    // Everything again, nothing held back: the broker may have lost it. A state left by a
+    // source that went while the broker was away goes; at the first connection, any left by
+    // an earlier run.
     for (int s = 1; s <= MaxDevices; ++s)
         m_sent[s] =
             TSent{!m_everConnected || !m_sent[s].last.isEmpty() ? QByteArray("-") : QByteArray()};
     m_everConnected = true;
     m_sources.clear();
-    publishAll();
+    publishSources();
+    for (int s = 1; s <= MaxDevices; ++s)
+        publishState(s);
     emit LinkChanged();
 }
 
@@ -316,15 +302,6 @@ void TMqttBridge::lost(const QString &Reason)
         m_error = Reason;
     m_due.stop();
     emit LinkChanged();
-}
-
-void TMqttBridge::publishAll()
-{
-    publishSources();
-    for (int s = 1; s <= MaxDevices; ++s) {
-        m_sent[s].at = -1000000; // nothing held back after a reconnection
-        publishState(s);
-    }
 }
 
 void TMqttBridge::mark(int Slot)

@@ -37,8 +37,11 @@ public:
     // Why the bridge is not connected (the broker's refusal, the network's error), or empty.
     QString LastError() const { return m_error; }
     const TMqttSettings &Settings() const { return m_settings; }
-    // Starts (true) or stops (false) the program of a slot, as the panel's buttons do.
-    std::function<void(int Slot, bool Run)> RunProgram;
+    // How a program is started (true) or stopped (false), as the panel's buttons do it.
+    void SetProgramRunner(std::function<void(int Slot, bool Run)> Run)
+    {
+        m_rules.RunProgram = std::move(Run);
+    }
     // Processor time the bridge has taken so far, its network thread and its work on the
     // interface thread together, in seconds.
     double CpuSeconds() const;
@@ -59,7 +62,6 @@ private:
     void due();
     void publishState(int Slot);
     void publishSources();
-    void publishAll();
     void publish(const QByteArray &Topic, const QByteArray &Payload, bool Retain);
     void answerError(int Slot, const QString &Reason, const QByteArray &Command);
     QByteArray topic(const QString &Rest) const;

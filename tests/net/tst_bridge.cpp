@@ -37,6 +37,31 @@ void BareSource()
     DeviceCount = 1;
 }
 
+// A bridge alone on the source of BareSource with its own broker (prefix "s"), and a
+// subscriber to all it says.
+struct TBareStation
+{
+    broker::Broker mq;
+    std::unique_ptr<broker::Subscriber> sub;
+    std::unique_ptr<TMqttBridge> bridge;
+
+    // True once the bridge is connected and has said so.
+    bool Start(bool allowControl)
+    {
+        if (!mq.Start())
+            return false;
+        BareSource();
+        sub = std::make_unique<broker::Subscriber>(mq.Port(), QStringLiteral("s/#"));
+        bridge =
+            std::make_unique<TMqttBridge>(Settings(mq.Port(), QStringLiteral("s"), allowControl));
+        return bridge->Start() && sub->WaitFor({"s/status online"});
+    }
+    bool Publish(const QString &rest, const QByteArray &message, bool retain = false)
+    {
+        return broker::Publish(mq.Port(), QStringLiteral("s/") + rest, message, retain);
+    }
+};
+
 int CountLines(const QString &file)
 {
     QFile f(file);
@@ -123,40 +148,30 @@ private slots:
     // Changes faster than a state may go are merged, and the last one always goes.
     void heldBackNotLost()
     {
-        broker::Broker mq;
-        QVERIFY(mq.Start());
-        BareSource();
-        broker::Subscriber sub(mq.Port(), QStringLiteral("m/source/1/state"));
-        TMqttBridge bridge(Settings(mq.Port(), QStringLiteral("m"), false));
-        QVERIFY(bridge.Start());
-        QVERIFY(QTest::qWaitFor([&] { return bridge.IsConnected(); }, 5000));
-        QVERIFY(sub.WaitFor({R"("u":0)"}));
+        TBareStation st;
+        QVERIFY(st.Start(false));
+        QVERIFY(st.sub->WaitFor({"s/source/1/state", R"("u":0)"}));
         for (int u = 1; u <= 20; ++u) {
             Devices[1].U = u;
             NoteChange(1);
             QTest::qWait(10);
         }
-        QVERIFY(sub.WaitFor({R"("u":20)"}));
+        QVERIFY(st.sub->WaitFor({"s/source/1/state", R"("u":20)"}));
         QTest::qWait(TMqttBridge::StateInterval * 2);
-        QVERIFY(sub.Lines().size() < 10); // 20 changes in about 200 ms: two or three states
-        QVERIFY(sub.Lines().last().contains(R"("u":20)"));
+        const QStringList states = st.sub->Lines().filter(QStringLiteral("s/source/1/state"));
+        QVERIFY(states.size() < 10); // 20 changes in about 200 ms: two or three states
+        QVERIFY(states.last().contains(R"("u":20)"));
     }
 
     // With control off a command changes nothing and is answered with the reason.
     void controlOff()
     {
-        broker::Broker mq;
-        QVERIFY(mq.Start());
-        BareSource();
-        broker::Subscriber sub(mq.Port(), QStringLiteral("r/#"));
-        TMqttBridge bridge(Settings(mq.Port(), QStringLiteral("r"), false));
-        QVERIFY(bridge.Start());
-        QVERIFY(QTest::qWaitFor([&] { return bridge.IsConnected(); }, 5000));
-        QVERIFY(sub.WaitFor({"r/status online"}));
-        QVERIFY(broker::Publish(mq.Port(), QStringLiteral("r/source/1/set"), R"({"u": 5})"));
-        QVERIFY(broker::Publish(mq.Port(), QStringLiteral("r/all/set"), R"({"out": true})"));
-        QVERIFY(sub.WaitFor({"r/source/1/error", "AllowControl=0"}));
-        QVERIFY(sub.WaitFor({"r/error", "AllowControl=0"}));
+        TBareStation st;
+        QVERIFY(st.Start(false));
+        QVERIFY(st.Publish(QStringLiteral("source/1/set"), R"({"u": 5})"));
+        QVERIFY(st.Publish(QStringLiteral("all/set"), R"({"out": true})"));
+        QVERIFY(st.sub->WaitFor({"s/source/1/error", "AllowControl=0"}));
+        QVERIFY(st.sub->WaitFor({"s/error", "AllowControl=0"}));
         QVERIFY(!Devices[1].PendU && !Devices[1].PendOut);
     }
 
@@ -164,22 +179,16 @@ private slots:
     // message that takes it off is no command at all.
     void retainedCommand()
     {
-        broker::Broker mq;
-        QVERIFY(mq.Start());
-        BareSource();
-        broker::Subscriber sub(mq.Port(), QStringLiteral("c/#"));
-        TMqttBridge bridge(Settings(mq.Port(), QStringLiteral("c"), true));
-        QVERIFY(bridge.Start());
-        QVERIFY(sub.WaitFor({"c/status online"}));
-        QVERIFY(
-            broker::Publish(mq.Port(), QStringLiteral("c/source/1/set"), R"({"out": true})", true));
-        QVERIFY(sub.WaitFor({"c/source/1/error", "retained"}));
+        TBareStation st;
+        QVERIFY(st.Start(true));
+        QVERIFY(st.Publish(QStringLiteral("source/1/set"), R"({"out": true})", true));
+        QVERIFY(st.sub->WaitFor({"s/source/1/error", "retained"}));
         QVERIFY(!Devices[1].PendOut);
-        QVERIFY(broker::Publish(mq.Port(), QStringLiteral("c/source/1/set"), {}, true));
-        QVERIFY(broker::Publish(mq.Port(), QStringLiteral("c/source/1/set"), R"({"out": true})"));
+        QVERIFY(st.Publish(QStringLiteral("source/1/set"), {}, true));
+        QVERIFY(st.Publish(QStringLiteral("source/1/set"), R"({"out": true})"));
         QVERIFY(QTest::qWaitFor([] { return Devices[1].PendOut; }, 5000));
         QTest::qWait(200);
-        QCOMPARE(sub.Lines().filter(QStringLiteral("c/source/1/error")).size(), 1);
+        QCOMPARE(st.sub->Lines().filter(QStringLiteral("s/source/1/error")).size(), 1);
     }
 
     // The broker's checks: its password, and its certificate against the certificate file.

@@ -38,7 +38,7 @@ class TstMessages : public QObject
         const TDevice &d = Devices[slot];
         QString s;
         if (d.PendU)
-            s += QStringLiteral("U%1%2 ").arg(d.USet).arg(d.UEntry == enShowSet ? "*" : "");
+            s += QStringLiteral("U%1%2 ").arg(d.USet).arg(d.UEntry ? "*" : "");
         if (d.PendTol)
             s += QStringLiteral("T%1 ").arg(d.TolSet);
         if (d.PendOut)
