@@ -82,26 +82,15 @@ TDM::TDM(QObject *parent) : TDMBase(parent)
     connect(TSystem, &QTimer::timeout, this, [this] { Guarded([this] { TSystemTimer(); }); });
 
     // A reply shows on its panel and in the log as soon as it is taken, not at the next tick.
-    const TAfCPTDataReceivedEvent handlers[4] = {[](QObject *s, int32_t n) {
-                                                     PortADataRecived(s, n);
-                                                     DrawDirtyPanels();
-                                                     RefreshLog();
-                                                 },
-                                                 [](QObject *s, int32_t n) {
-                                                     PortBDataRecived(s, n);
-                                                     DrawDirtyPanels();
-                                                     RefreshLog();
-                                                 },
-                                                 [](QObject *s, int32_t n) {
-                                                     PortCDataRecived(s, n);
-                                                     DrawDirtyPanels();
-                                                     RefreshLog();
-                                                 },
-                                                 [](QObject *s, int32_t n) {
-                                                     PortDDataRecived(s, n);
-                                                     DrawDirtyPanels();
-                                                     RefreshLog();
-                                                 }};
+    auto drawn = [](void (*received)(QObject *, int32_t)) {
+        return [received](QObject *s, int32_t n) {
+            received(s, n);
+            DrawDirtyPanels();
+            RefreshLog();
+        };
+    };
+    const TAfCPTDataReceivedEvent handlers[4] = {drawn(PortADataRecived), drawn(PortBDataRecived),
+                                                 drawn(PortCDataRecived), drawn(PortDDataRecived)};
     TAfComPort **ports[4] = {&PortA, &PortB, &PortC, &PortD};
     for (int i = 0; i < 4; ++i) {
         *ports[i] = new TAfComPort(this);
