@@ -1,5 +1,6 @@
 #include "search.h"
 
+#include "cp1250.h"
 #include "frame.h"
 #include "global.h"
 
@@ -10,6 +11,14 @@ TLineSearch Searches[MaxLines + 1];
 bool IsLine(int l)
 {
     return l >= 1 && l <= MaxLines;
+}
+
+// The asked address answered or its window ran out; a search with nothing left is over.
+void EndAsk(TLineSearch &s)
+{
+    s.Asking = -1;
+    if (s.ToAsk.isEmpty())
+        s.Active = false;
 }
 
 const bool Registered = [] {
@@ -94,18 +103,14 @@ void SearchReply(int Line, const QString &Reply)
     const QString type = IdentifiedType(Reply);
     if (ok && named == s.Asking && !type.isEmpty())
         s.Found.insert(s.Asking, type);
-    s.Asking = -1;
-    if (s.ToAsk.isEmpty())
-        s.Active = false;
+    EndAsk(s);
 }
 
 void SearchNoAnswer(int Line)
 {
     if (!SearchWaiting(Line))
         return;
-    Searches[Line].Asking = -1;
-    if (Searches[Line].ToAsk.isEmpty())
-        Searches[Line].Active = false;
+    EndAsk(Searches[Line]);
 }
 
 QString IdentifiedType(const QString &Reply)
@@ -117,5 +122,6 @@ QString IdentifiedType(const QString &Reply)
     const int vc = int(t.indexOf(QLatin1String("VC")));
     if (vc >= 0)
         t = t.left(vc);
-    return t.trimmed();
+    // The source's 8-bit text, as the panel's title reads it.
+    return FromCp1250(t.toLatin1()).trimmed();
 }
