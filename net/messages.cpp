@@ -8,21 +8,19 @@
 #include <QColor>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <charconv>
 #include <cmath>
 
 namespace {
 
-QString TypeOf(const TDevice &d)
+// The type and the serial number of an identification, as UTF-8 without the blanks around:
+// the serial follows the mark, and the reply's carriage return stays in the panel's text.
+void TypeAndSerial(const TDevice &d, QByteArray *type, QByteArray *serial)
 {
     const qsizetype at = d.TypeText.indexOf(TypeSerialMark);
-    return (at < 0 ? d.TypeText : d.TypeText.left(at)).trimmed();
-}
-
-QString SerialOf(const TDevice &d)
-{
-    const qsizetype at = d.TypeText.indexOf(TypeSerialMark);
-    // The identification reply's carriage return stays in the panel's text, not here.
-    return at < 0 ? QString() : d.TypeText.mid(at + TypeSerialMark.size()).trimmed();
+    const QStringView text(d.TypeText);
+    *type = (at < 0 ? text : text.left(at)).trimmed().toUtf8();
+    *serial = at < 0 ? QByteArray() : text.mid(at + TypeSerialMark.size()).trimmed().toUtf8();
 }
 
 // A JSON object written straight into its bytes, keys in the order given: a state goes out
@@ -47,22 +45,34 @@ public:
     void Number(const char *key, double v)
     {
         QByteArray &o = Key(key);
-        if (v == std::floor(v) && std::fabs(v) < 1e15)
-            o += QByteArray::number(qint64(v));
-        else if (std::isfinite(v))
+        if (v == std::floor(v) && std::fabs(v) < 1e15) {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, qint64(v)).ptr;
+            o.append(digits, end - digits);
+        } else if (std::isfinite(v))
             o += QByteArray::number(v, 'g', 12);
         else
             o += "null";
     }
+    // Members written before, as they stand.
+    void Raw(const QByteArray &members)
+    {
+        if (!m_first)
+            m_out += ',';
+        m_first = false;
+        m_out += members;
+    }
     void Bool(const char *key, bool v) { Key(key) += v ? "true" : "false"; }
     void Null(const char *key) { Key(key) += "null"; }
-    void String(const char *key, const QString &v)
+    void String(const char *key, const QString &v) { Text(key, v.toUtf8()); }
+    // A text already in UTF-8.
+    void Text(const char *key, QByteArrayView v)
     {
         QByteArray &o = Key(key);
         o += '"';
         // The source's own texts may hold anything: quotes, backslashes and control
         // characters are escaped, the rest goes as UTF-8.
-        for (const char c : v.toUtf8()) {
+        for (const char c : v) {
             if (c == '"' || c == '\\') {
                 o += '\\';
                 o += c;
@@ -84,11 +94,38 @@ private:
 
 void Identity(TObject &o, int slot, const TDevice &d)
 {
+    QByteArray type, serial;
+    TypeAndSerial(d, &type, &serial);
     o.Number("slot", slot);
     o.String("line", LineLetter(d.Line));
     o.Number("address", d.Address);
-    o.String("type", TypeOf(d));
-    o.String("serial", SerialOf(d));
+    o.Text("type", type);
+    o.Text("serial", serial);
+}
+
+// The identity part of a slot's state as written last time, kept while the source stays
+// the same: the type text is long and its writing was the larger part of every state.
+struct TIdentityBytes
+{
+    int line = 0, address = 0;
+    QString typeText;
+    QByteArray bytes; // without the object's braces
+};
+
+const QByteArray &IdentityBytes(int slot, const TDevice &d)
+{
+    static TIdentityBytes cache[MaxDevices + 1];
+    TIdentityBytes &c = cache[slot];
+    if (c.bytes.isEmpty() || c.line != d.Line || c.address != d.Address ||
+        c.typeText != d.TypeText) {
+        QByteArray out;
+        {
+            TObject o(out);
+            Identity(o, slot, d);
+        }
+        c = TIdentityBytes{d.Line, d.Address, d.TypeText, out.mid(1, out.size() - 2)};
+    }
+    return c.bytes;
 }
 
 bool IsUsed(int slot)
@@ -125,7 +162,19 @@ QString ReadObject(const QByteArray &payload, QJsonObject *out)
 
 } // namespace
 
+int ProgramSeconds(int Slot)
+{
+    if (!IsUsed(Slot) || Devices[Slot].StepNo <= 0)
+        return 0;
+    return int(uint32_t(GetTickCount() - Devices[Slot].StepTick) / 1000u);
+}
+
 QByteArray StateJson(int Slot)
+{
+    return StateJson(Slot, ProgramSeconds(Slot));
+}
+
+QByteArray StateJson(int Slot, int Seconds)
 {
     if (!IsUsed(Slot))
         return {};
@@ -136,7 +185,7 @@ QByteArray StateJson(int Slot)
     out.reserve(360);
     {
         TObject o(out);
-        Identity(o, Slot, d);
+        o.Raw(IdentityBytes(Slot, d));
         o.Bool("answering", answering);
         // A reading is known only from a source that answers and gave a readable one.
         if (answering && d.U >= 0)
@@ -156,7 +205,7 @@ QByteArray StateJson(int Slot)
         TObject p(out);
         p.Bool("running", running);
         p.Number("step", running ? d.StepNo : 0);
-        p.Number("seconds", running ? uint32_t(GetTickCount() - d.StepTick) / 1000u : 0);
+        p.Number("seconds", running ? Seconds : 0);
     }
     return out;
 }

@@ -11,6 +11,10 @@
 // The state of the source in Slot: line, address, type, readings, lamps, recording and
 // program run. Empty for a slot not in use.
 QByteArray StateJson(int Slot);
+// The same with the given count of the running program's seconds in its step.
+QByteArray StateJson(int Slot, int Seconds);
+// The whole seconds the running program of Slot has been in its step; 0 when none runs.
+int ProgramSeconds(int Slot);
 // The connected sources (slot, line, address, type, serial number, colour), by slot.
 QByteArray SourcesJson();
 

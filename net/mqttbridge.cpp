@@ -45,15 +45,6 @@ private:
     qint64 m_from;
 };
 
-// What the list of sources shows of a slot.
-QString ListKey(int s)
-{
-    const TDevice &d = Devices[s];
-    if (!d.Used)
-        return {};
-    return QStringLiteral("%1/%2/%3/").arg(d.Line).arg(d.Address).arg(d.Color) + d.TypeText;
-}
-
 QString Why(int rc)
 {
     if (rc == MOSQ_ERR_ERRNO)
@@ -118,6 +109,8 @@ struct TMqttNet
 
     void run()
     {
+        // Named, so that it can be told apart among the program's threads (top -H, ps -L).
+        pthread_setname_np(pthread_self(), "ardemo-mqtt");
         clockid_t id{};
         if (pthread_getcpuclockid(pthread_self(), &id) == 0) {
             clock = id;
@@ -171,6 +164,9 @@ TMqttBridge::TMqttBridge(const TMqttSettings &Settings, QObject *Parent)
 {
     m_rules.AllowControl = Settings.AllowControl;
     m_clock.start();
+    m_check.setSingleShot(true);
+    m_check.setInterval(0);
+    connect(&m_check, &QTimer::timeout, this, [this] { Guarded([this] { check(); }); });
     m_due.setSingleShot(true);
     connect(&m_due, &QTimer::timeout, this, [this] { Guarded([this] { due(); }); });
     m_sweep.setInterval(SweepInterval);
@@ -309,29 +305,29 @@ void TMqttBridge::mark(int Slot)
     if (Slot < 1 || Slot > MaxDevices)
         return;
     m_marked[Slot] = true;
-    if (!m_checkQueued) {
-        m_checkQueued = true;
-        QMetaObject::invokeMethod(
-            this, [this] { Guarded([this] { check(); }); }, Qt::QueuedConnection);
-    }
+    // Looked at when the event loop comes round, after the change is made; a timer of no
+    // delay needs no wake-up of the loop, which is running anyway.
+    if (!m_check.isActive())
+        m_check.start();
 }
 
 void TMqttBridge::check()
 {
     TOwnTime t(m_ownNs);
-    m_checkQueued = false;
     bool listChanged = false;
     for (int s = 1; s <= MaxDevices; ++s) {
         if (!m_marked[s])
             continue;
         m_marked[s] = false;
         // A source that came or went, or whose identification or colour changed.
-        QString key = ListKey(s);
-        if (key != m_listed[s]) {
-            m_listed[s] = std::move(key);
+        const TDevice &d = Devices[s];
+        const TListed now{d.Used, d.Line, d.Address, d.Used ? d.Color : 0,
+                          d.Used ? d.TypeText : QString()};
+        if (!(now == m_listed[s])) {
+            m_listed[s] = now;
             listChanged = true;
         }
-        publishState(s);
+        publishState(s, false);
     }
     if (listChanged)
         publishSources();
@@ -368,14 +364,22 @@ void TMqttBridge::publishSources()
     publish(topic(QStringLiteral("sources")), list, true);
 }
 
-void TMqttBridge::publishState(int Slot)
+void TMqttBridge::publishState(int Slot, bool Seconds)
 {
     if (!m_connected)
         return;
     TSent &sent = m_sent[Slot];
-    const QByteArray state = StateJson(Slot);
+    // A running program's seconds go out once a second with the sweep. Looked at with the
+    // count it said last, a state changed by nothing else is not published: the count alone
+    // would take up the source's interval and hold back the reading that its next reply
+    // brings. What does go out carries the count as it is now.
+    const int seconds = ProgramSeconds(Slot);
+    const int said = Seconds || sent.seconds < 0 ? seconds : sent.seconds;
+    QByteArray state = StateJson(Slot, said);
     if (state == sent.last)
         return;
+    if (said != seconds)
+        state = StateJson(Slot, seconds);
     const qint64 now = m_clock.elapsed();
     if (!state.isEmpty() && now - sent.at < StateInterval) {
         // Held back, not lost: the latest state goes when the interval is over.
@@ -390,8 +394,11 @@ void TMqttBridge::publishState(int Slot)
     sent.pending = false;
     sent.last = state;
     sent.at = now;
+    sent.seconds = seconds;
     // An empty retained message takes a removed source's state off the broker.
-    publish(topic(QStringLiteral("source/%1/state").arg(Slot)), state, true);
+    if (m_stateTopic[Slot].isEmpty())
+        m_stateTopic[Slot] = topic(QStringLiteral("source/%1/state").arg(Slot));
+    publish(m_stateTopic[Slot], state, true);
 }
 
 void TMqttBridge::answerError(int Slot, const QString &Reason, const QByteArray &Command)

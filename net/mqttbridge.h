@@ -60,7 +60,8 @@ private:
     void check();
     void sweep();
     void due();
-    void publishState(int Slot);
+    // Seconds: a running program's count of seconds alone is a change (the sweep), or not.
+    void publishState(int Slot, bool Seconds = true);
     void publishSources();
     void publish(const QByteArray &Topic, const QByteArray &Payload, bool Retain);
     void answerError(int Slot, const QString &Reason, const QByteArray &Command);
@@ -71,6 +72,7 @@ private:
         QByteArray last;      // the payload last published (empty: none, or cleared)
         qint64 at = -1000000; // when, on m_clock
         bool pending = false; // changed within the interval: published when it ends
+        int seconds = -1;     // the program's seconds it said
     };
 
     TMqttSettings m_settings;
@@ -79,12 +81,23 @@ private:
     bool m_connected = false;
     bool m_everConnected = false;
     QString m_error;
+    // What the list of sources shows of a slot.
+    struct TListed
+    {
+        bool used = false;
+        int line = 0, address = 0;
+        uint32_t color = 0;
+        QString type;
+        bool operator==(const TListed &) const = default;
+    };
+
     TSent m_sent[MaxDevices + 1];
+    QByteArray m_stateTopic[MaxDevices + 1];
     QByteArray m_sources;
-    QString m_listed[MaxDevices + 1]; // what the list last showed of each slot
+    TListed m_listed[MaxDevices + 1]; // what the list last showed of each slot
     bool m_marked[MaxDevices + 1] = {};
-    bool m_checkQueued = false;
     QElapsedTimer m_clock;
+    QTimer m_check;
     QTimer m_due;
     QTimer m_sweep;
     qint64 m_ownNs = 0; // processor time of the work on the interface thread

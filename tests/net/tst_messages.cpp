@@ -188,6 +188,9 @@ private slots:
         s = QJsonDocument::fromJson(StateJson(3), &err).object();
         QCOMPARE(err.error, QJsonParseError::NoError);
         QCOMPARE(s.value("type").toString(), odd);
+        d.Line = 4; // the same source moved to another line is said so at once
+        QCOMPARE(QJsonDocument::fromJson(StateJson(3)).object().value("line").toString(),
+                 QStringLiteral("D"));
 
         const QJsonArray list = QJsonDocument::fromJson(SourcesJson()).array();
         QCOMPARE(list.size(), 1);
