@@ -57,8 +57,8 @@ echo "== $(date -u +%FT%TZ) $mode run, load average $load_before, $(nproc) cores
 "$build/bench/system/bench_wholeprogram" cpu --seconds "$cpu"
 "$build/bench/comm/bench_search" --runs "$runs"
 "$build/bench/system/bench_reconnect" --runs "$runs"
-"$build/bench/net/bench_bridge" --lines --seconds "$cpu"
-"$build/bench/net/bench_bridge" --seconds "$cpu"
+"$build/bench/net/bench_bridge" --lines --seconds "$((cpu / 2))"
+"$build/bench/net/bench_bridge" --seconds "$((cpu / 2))"
 if [ "$mode" = long ]; then
     "$build/bench/system/bench_wholeprogram" memory
 fi
