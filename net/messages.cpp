@@ -92,19 +92,9 @@ private:
     bool m_first = true;
 };
 
-void Identity(TObject &o, int slot, const TDevice &d)
-{
-    QByteArray type, serial;
-    TypeAndSerial(d, &type, &serial);
-    o.Number("slot", slot);
-    o.String("line", LineLetter(d.Line));
-    o.Number("address", d.Address);
-    o.Text("type", type);
-    o.Text("serial", serial);
-}
-
-// The identity part of a slot's state as written last time, kept while the source stays
-// the same: the type text is long and its writing was the larger part of every state.
+// Who the source in a slot is (slot, line, address, type, serial), as the members of a JSON
+// object, kept while the source stays the same: the type text is long and its writing was
+// the larger part of every state.
 struct TIdentityBytes
 {
     int line = 0, address = 0;
@@ -118,10 +108,16 @@ const QByteArray &IdentityBytes(int slot, const TDevice &d)
     TIdentityBytes &c = cache[slot];
     if (c.bytes.isEmpty() || c.line != d.Line || c.address != d.Address ||
         c.typeText != d.TypeText) {
+        QByteArray type, serial;
+        TypeAndSerial(d, &type, &serial);
         QByteArray out;
         {
             TObject o(out);
-            Identity(o, slot, d);
+            o.Number("slot", slot);
+            o.String("line", LineLetter(d.Line));
+            o.Number("address", d.Address);
+            o.Text("type", type);
+            o.Text("serial", serial);
         }
         c = TIdentityBytes{d.Line, d.Address, d.TypeText, out.mid(1, out.size() - 2)};
     }
@@ -219,7 +215,7 @@ QByteArray SourcesJson()
         if (out.size() > 1)
             out += ',';
         TObject o(out);
-        Identity(o, s, Devices[s]);
+        o.Raw(IdentityBytes(s, Devices[s]));
         o.String("color", QColor::fromRgb(Devices[s].Color).name().toUpper());
     }
     out += ']';
